@@ -1,0 +1,4 @@
+#include "exchange/CExchange.h"
+
+CExchange::CExchange(CExchangeHost& host, CObjectBase& objectBase)
+    : host(host), objectBase(objectBase) {}
