@@ -1,0 +1,38 @@
+#pragma once
+
+#include "link/CPortMapping.h"
+#include "link/Telegram.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QComboBox;
+
+// The one serial line of the program: the port, its reader thread and the choice
+// of port (stored in the profile as NumComPort, shown in the view's port list).
+// Lives on the UI thread; received bytes reach the UI thread in arrival order.
+class CSerialLink : public QObject {
+    Q_OBJECT
+public:
+    using LogFunction = std::function<void(const QString& line)>;
+
+    CSerialLink(QComboBox& portList, LogFunction appendLogLine, CPortMapping mapping,
+                QObject* parent = nullptr);
+    ~CSerialLink() override; // stops and joins the reader, then closes the port
+
+    void OpenPort(const QString& portName);
+    void ClosePort();
+    void OpenStoredPort();
+    void OnPortListChange(); // the operator picked an item in the port list
+
+    void WriteTelegram(const Telegram& telegram);
+
+signals:
+    void bytesReceived(const QByteArray& bytes);
+    // Why a port could not be opened, or that the device went away: for the
+    // status bar and standard error, never for the log.
+    void statusMessage(const QString& text);
+};
