@@ -35,6 +35,13 @@ signals:
     void titleChanged(const QString& title);
 
 private:
+    bool LoadBase(const QByteArray& data);
+    bool StoreBase(const QString& path);
+    bool IsCurrentPath(const QString& absolutePath) const;
+    void SetPathName(const QString& path);
+    void ShowMessage(const QString& text);
+    void ShowFileError(const QString& format, const QString& path, const QString& reason);
+
     CObjectBase& objectBase;
     QWidget* dialogParent = nullptr;
     QString pathName;

@@ -25,8 +25,8 @@ using ObjectTable = std::array<ObjectRecord, objectTableSize>;
 // The two copies of the base the program keeps, and the flags that gate them:
 // a save needs a complete device table, "Write Base" needs a file table.
 struct CObjectBase {
-    ObjectTable deviceTable{};    // as last read from the console
-    ObjectTable fileTable{};      // as last loaded from or saved to a base file
+    ObjectTable deviceTable{}; // as last read from the console
+    ObjectTable fileTable{};   // as last loaded from or saved to a base file
     int32_t deviceBaseComplete = 0;
     int32_t fileBaseLoaded = 0;
 

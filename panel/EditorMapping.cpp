@@ -24,4 +24,6 @@ int ObjectStateIndex(uint8_t firstByte, uint8_t secondByte) {
     return IsLearned(firstByte, secondByte) ? 1 : 0;
 }
 
-uint8_t ListIndexByte(int index) { return static_cast<uint8_t>(index & 0xFF); }
+uint8_t ListIndexByte(int index) {
+    return static_cast<uint8_t>(index & 0xFF);
+}

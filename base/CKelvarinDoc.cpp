@@ -1,0 +1,145 @@
+#include "base/CKelvarinDoc.h"
+
+#include "base/BaseFileCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+const QString loadedText = QStringLiteral("Загружен файл базы объектов ПЦН VX-418");
+const QString refusedText = QStringLiteral("Невозможно сохранить файл, загрузите базу из ПЦН");
+const QString formatText = QStringLiteral("Unexpected file format.");
+
+QString AbsolutePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+CKelvarinDoc::CKelvarinDoc(CObjectBase& objectBase, QObject* parent)
+    : QObject(parent), objectBase(objectBase) {}
+
+void CKelvarinDoc::SetDialogParent(QWidget* parent) {
+    dialogParent = parent;
+}
+
+void CKelvarinDoc::OnNewDocument() {
+    SetPathName({});
+}
+
+QString CKelvarinDoc::Title() const {
+    return pathName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(pathName).fileName();
+}
+
+CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
+    const QString absolutePath = AbsolutePath(path);
+    if (IsCurrentPath(absolutePath))
+        return OpenResult::AlreadyOpen;
+
+    // Nothing has been read yet: the document stays as it was, name included.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowFileError(tr("Cannot read file %1:\n%2"), path, file.errorString());
+        return OpenResult::Failed;
+    }
+
+    // Only the first baseFileSize bytes count; whatever follows them is ignored.
+    QByteArray data;
+    while (data.size() < qsizetype(baseFileSize)) {
+        const QByteArray chunk = file.read(qsizetype(baseFileSize) - data.size());
+        if (chunk.isEmpty())
+            break;
+        data += chunk;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        ShowFileError(tr("Cannot read file %1:\n%2"), path, file.errorString());
+        SetPathName({});
+        return OpenResult::Failed;
+    }
+    file.close();
+
+    // An empty file is a document with no base in it yet: it takes the name only.
+    if (!data.isEmpty() && !LoadBase(data)) {
+        SetPathName({});
+        return OpenResult::Failed;
+    }
+    SetPathName(absolutePath);
+    if (!data.isEmpty())
+        ShowMessage(loadedText);
+    return OpenResult::Opened;
+}
+
+CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
+    // Refused before the file is touched, so an existing base file survives it.
+    if (objectBase.deviceBaseComplete != 1) {
+        ShowMessage(refusedText);
+        return SaveResult::Refused;
+    }
+    if (!StoreBase(path))
+        return SaveResult::Failed;
+
+    std::copy_n(objectBase.deviceTable.begin(), baseRecordCount, objectBase.fileTable.begin());
+    objectBase.fileBaseLoaded = 1;
+    SetPathName(AbsolutePath(path));
+    ShowMessage(loadedText);
+    return SaveResult::Saved;
+}
+
+bool CKelvarinDoc::LoadBase(const QByteArray& data) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+    // The decoder checks the length before it writes, so a short file leaves the
+    // file table exactly as it was.
+    if (!DecodeBaseFile({bytes, size_t(data.size())}, objectBase.fileTable)) {
+        ShowMessage(formatText);
+        return false;
+    }
+    objectBase.fileBaseLoaded = 1;
+    return true;
+}
+
+bool CKelvarinDoc::StoreBase(const QString& path) {
+    // QSaveFile writes beside the target and renames only after every byte is
+    // out, so a failed save never leaves a truncated base file behind.
+    const BaseFileBytes bytes = EncodeBaseFile(objectBase.deviceTable);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) !=
+            qint64(bytes.size()) ||
+        !file.commit()) {
+        ShowFileError(tr("Cannot write file %1:\n%2"), path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool CKelvarinDoc::IsCurrentPath(const QString& absolutePath) const {
+    if (pathName.isEmpty())
+        return false;
+    if (absolutePath == pathName)
+        return true;
+    // The same file reached through a link or another spelling of its folder.
+    const QString canonical = QFileInfo(absolutePath).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(pathName).canonicalFilePath();
+}
+
+void CKelvarinDoc::SetPathName(const QString& path) {
+    if (path == pathName)
+        return;
+    pathName = path;
+    emit titleChanged(Title());
+}
+
+void CKelvarinDoc::ShowMessage(const QString& text) {
+    QMessageBox::warning(dialogParent, QStringLiteral("Kelvarin"), text);
+}
+
+void CKelvarinDoc::ShowFileError(const QString& format, const QString& path,
+                                 const QString& reason) {
+    ShowMessage(format.arg(QDir::toNativeSeparators(path), reason));
+}
