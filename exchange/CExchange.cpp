@@ -1,4 +1,248 @@
 #include "exchange/CExchange.h"
 
+#include "panel/EditorMapping.h"
+
+#include <cstdarg>
+#include <cstdio>
+
 CExchange::CExchange(CExchangeHost& host, CObjectBase& objectBase)
     : host(host), objectBase(objectBase) {}
+
+void CExchange::Begin(ExchangeState state) {
+    vars.exchangeState = state;
+    vars.requestPending = 1;
+    vars.replyWaitTicks = 0;
+}
+
+void CExchange::SetUpProgress(int maximum) {
+    host.SetProgressRange(0, maximum);
+    host.SetProgressStep(1);
+    host.SetProgressPos(0);
+}
+
+void CExchange::OnReadBase() {
+    if (!IsIdle())
+        return;
+    Begin(ReadBase);
+    vars.blockIndex = 0;
+    vars.linkReported = 0;
+    ResetBlockPairing();
+    LogStamped("Чтение базы объектов из ПЦН");
+    SetUpProgress(blockCount);
+    vars.progressTicks = 0;
+}
+
+void CExchange::OnWriteBase() {
+    if (!IsIdle())
+        return;
+    if (!objectBase.fileBaseLoaded) {
+        LogStamped("Загрузите файл с базой ПЦН");
+        return;
+    }
+    Begin(WriteBase);
+    vars.blockIndex = 0;
+    vars.linkReported = 0;
+    ResetBlockPairing();
+    LogStamped("Запись базы объектов в ПЦН");
+    SetUpProgress(blockCount);
+    vars.progressTicks = 0;
+}
+
+void CExchange::OnReadNumber() {
+    if (!IsIdle())
+        return;
+    vars.objectNumber = static_cast<uint16_t>(host.ObjectNumberPos());
+    Begin(ReadNumber);
+    vars.writeAfterCheck = 0;
+    LogStamped("Чтение объекта: %03d", vars.objectNumber);
+    SetUpProgress(8);
+    vars.progressTicks = 0;
+}
+
+void CExchange::OnWriteNumber() {
+    if (!IsIdle())
+        return;
+    vars.objectNumber = static_cast<uint16_t>(host.ObjectNumberPos());
+    vars.transmitterByte1 = static_cast<uint8_t>(host.RightTransmitterPos());
+    vars.transmitterByte2 = static_cast<uint8_t>(host.LeftTransmitterPos());
+    // The number is checked with a C request first; the write follows its reply.
+    Begin(ReadNumber);
+    vars.writeAfterCheck = 1;
+    LogStamped("Запись объекта: %03d - %03d.%03d", vars.objectNumber, vars.transmitterByte2,
+               vars.transmitterByte1);
+    SetUpProgress(8);
+    vars.progressTicks = 0;
+}
+
+// Unlike the other four, the settings operations keep the idle count in progressTicks,
+// so their first step may come after fewer than 20 ticks.
+void CExchange::OnReadSetup() {
+    if (!IsIdle())
+        return;
+    Begin(ReadSetup);
+    LogStamped("Чтение установок из ПЦН VX-418K");
+    SetUpProgress(8);
+}
+
+void CExchange::OnWriteSetup() {
+    if (!IsIdle())
+        return;
+    vars.setupMode = ListIndexByte(host.ModeIndex());
+    vars.setupBacklight = ListIndexByte(host.BacklightIndex());
+    vars.setupRelay = ListIndexByte(host.RelayIndex());
+    vars.setupPeriodCode = PeriodCodeForIndex(host.PeriodIndex());
+    Begin(WriteSetup);
+    LogStamped("Запись установок в ПЦН VX-418K");
+    SetUpProgress(8);
+}
+
+void CExchange::ExchangeTick() {
+    if (vars.requestPending) {
+        vars.requestPending = 0;
+        switch (vars.exchangeState) {
+        case ReadBase:
+            SendRequest('R');
+            break;
+        case WriteBase:
+            SendRequest('W');
+            break;
+        case ReadNumber:
+            SendRequest('C');
+            break;
+        case ReadSetup:
+            SendRequest('E');
+            break;
+        case WriteSetup:
+            SendRequest('F');
+            break;
+        case Idle:
+        case WriteNumber: // D follows the check's reply, never a tick
+            break;
+        }
+    }
+
+    if (assembler.CheckRxGap())
+        LogStamped("%s", rxTimeoutMessage);
+
+    if (vars.exchangeState != Idle && !vars.confirmOpen) {
+        ++vars.replyWaitTicks;
+        if (vars.replyWaitTicks >= giveUpTicks) {
+            vars.linkReported = 0;
+            vars.replyWaitTicks = 0;
+            vars.exchangeState = Idle;
+            host.SetProgressPos(0);
+            vars.progressTicks = 0;
+            LogStamped("Нет связи с ПЦН");
+        }
+        if (vars.replyWaitTicks == firstRepeatTicks || vars.replyWaitTicks == secondRepeatTicks) {
+            host.WriteTelegram(txTelegram);
+            ++requestWrites;
+        }
+        // Base operations move the bar per block; the short ones show that they wait.
+        if (vars.exchangeState >= ReadNumber) {
+            ++vars.progressTicks;
+            if (vars.progressTicks >= progressStepTicks) {
+                vars.progressTicks = 0;
+                host.StepProgress();
+            }
+        }
+        return;
+    }
+
+    // Nothing to wait for: idle, or the operator is deciding and the console has
+    // not been asked anything yet.
+    vars.replyWaitTicks = 0;
+    if (!vars.confirmOpen) {
+        ++vars.progressTicks;
+        if (vars.progressTicks >= idleClearTicks) {
+            vars.progressTicks = 0;
+            host.SetProgressPos(0);
+        }
+    }
+}
+
+void CExchange::SendRequest(char letter) {
+    txTelegram = BlankTelegram(letter);
+    switch (letter) {
+    case 'R':
+        txTelegram[2] = vars.blockIndex;
+        break;
+    case 'W':
+        txTelegram[2] = vars.blockIndex;
+        objectBase.ReadBlock(vars.blockIndex, txTelegram);
+        break;
+    case 'D':
+        txTelegram[4] = vars.transmitterByte1;
+        txTelegram[5] = vars.transmitterByte2;
+        [[fallthrough]];
+    case 'C':
+        txTelegram[2] = static_cast<uint8_t>(vars.objectNumber / 256);
+        txTelegram[3] = static_cast<uint8_t>(vars.objectNumber % 256);
+        break;
+    case 'F':
+        txTelegram[2] = vars.setupMode;
+        txTelegram[3] = vars.setupPeriodCode;
+        txTelegram[4] = vars.setupRelay;
+        txTelegram[5] = vars.setupBacklight;
+        for (std::size_t i = 0; i < vars.setupKept.size(); ++i)
+            txTelegram[6 + i] = vars.setupKept[i];
+        break;
+    default: // E carries nothing
+        break;
+    }
+    FrameTelegram(txTelegram);
+    host.WriteTelegram(txTelegram);
+    requestWrites = 1;
+}
+
+void CExchange::ReceiveBytes(const uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        // A reply may open the confirmation part-way through a batch; the rest waits.
+        if (vars.confirmOpen)
+            heldBytes.push_back(bytes[i]);
+        else
+            AssembleRxByte(bytes[i]);
+    }
+}
+
+void CExchange::AnswerOverwrite(bool overwrite) {
+    if (!vars.confirmOpen)
+        return;
+    vars.confirmOpen = 0;
+    if (overwrite)
+        WriteCheckedNumber();
+    else
+        CancelNumberWrite();
+
+    std::vector<uint8_t> held;
+    held.swap(heldBytes);
+    ReceiveBytes(held.data(), held.size());
+}
+
+void CExchange::AssembleRxByte(uint8_t byte) {
+    const RxResult result = assembler.AssembleRxByte(byte);
+    if (result == RxResult::Accepted)
+        HandleReply();
+    else if (const char* message = RxErrorMessage(result))
+        LogStamped("%s", message);
+}
+
+void CExchange::LogStamped(const char* format, ...) {
+    std::string line = host.TimeOfDay();
+    line += " - ";
+
+    va_list args;
+    va_start(args, format);
+    va_list sizing;
+    va_copy(sizing, args);
+    const int length = std::vsnprintf(nullptr, 0, format, sizing);
+    va_end(sizing);
+    if (length > 0) {
+        const std::size_t start = line.size();
+        line.resize(start + static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(line.data() + start, static_cast<std::size_t>(length) + 1, format, args);
+        line.resize(start + static_cast<std::size_t>(length));
+    }
+    va_end(args);
+    host.AppendLogLine(line);
+}

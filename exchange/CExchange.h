@@ -84,7 +84,21 @@ private:
     void AssembleRxByte(uint8_t byte);
     void HandleReply();
     // Appends "%s - " plus the message formatted printf-style, stamped now.
-    void LogStamped(const char* format, ...);
+    void LogStamped(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    void Begin(ExchangeState state);
+    void SetUpProgress(int maximum);
+    void ResetBlockPairing();
+    bool DropStaleBlockReply();
+    void NoteBlockReply();
+    void OnBlockRead();
+    void OnBlockWritten();
+    void OnObjectRead();
+    void OnWriteCheck();
+    void OnObjectWritten();
+    void OnSetupReply();
+    void WriteCheckedNumber();
+    void CancelNumberWrite();
 
     CExchangeHost& host;
     CObjectBase& objectBase;
@@ -92,4 +106,9 @@ private:
     CRxAssembler assembler;
     Telegram txTelegram{};
     std::vector<uint8_t> heldBytes; // received while the confirmation is open
+
+    // Pairing of B replies with block requests, see DropStaleBlockReply.
+    uint8_t requestWrites = 0;       // writes of the current request, repeats included
+    uint8_t staleRepliesAllowed = 0; // answers still expected to the previous block's repeats
+    bool consoleEchoesBlock = true;  // every B reply so far carried its block index in byte 2
 };

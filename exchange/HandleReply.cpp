@@ -1,0 +1,186 @@
+#include "exchange/CExchange.h"
+
+#include "panel/EditorMapping.h"
+
+#include <algorithm>
+
+void CExchange::HandleReply() {
+    const uint8_t letter = assembler.rxTelegram[1];
+    switch (vars.exchangeState) {
+    case ReadBase:
+        if (letter == 'B' && !DropStaleBlockReply())
+            OnBlockRead();
+        break;
+    case WriteBase:
+        if (letter == 'B' && !DropStaleBlockReply())
+            OnBlockWritten();
+        break;
+    case ReadNumber:
+        if (letter == 'O') {
+            if (vars.writeAfterCheck)
+                OnWriteCheck();
+            else
+                OnObjectRead();
+        }
+        break;
+    case WriteNumber:
+        if (letter == 'O')
+            OnObjectWritten();
+        break;
+    case ReadSetup:
+    case WriteSetup:
+        if (letter == 'U')
+            OnSetupReply();
+        break;
+    case Idle:
+        break;
+    }
+}
+
+// A console that answers a request and its repeat as well sends two B replies for
+// one block. Taken at face value, the second would be stored under the next block
+// (Read Base) or would let the next block go unwritten (Write Base). When the
+// console echoes the block index in byte 2, such a copy is recognised by carrying
+// the previous block's index while that block's request went out more than once,
+// and is dropped. A console that does not echo gives nothing to go by: its replies
+// are all taken, one per request.
+void CExchange::ResetBlockPairing() {
+    requestWrites = 0;
+    staleRepliesAllowed = 0;
+    consoleEchoesBlock = true;
+}
+
+bool CExchange::DropStaleBlockReply() {
+    if (staleRepliesAllowed == 0 || vars.blockIndex == 0 ||
+        assembler.rxTelegram[2] != vars.blockIndex - 1)
+        return false;
+    --staleRepliesAllowed;
+    return true;
+}
+
+void CExchange::NoteBlockReply() {
+    consoleEchoesBlock = consoleEchoesBlock && assembler.rxTelegram[2] == vars.blockIndex;
+    staleRepliesAllowed = consoleEchoesBlock ? static_cast<uint8_t>(requestWrites - 1) : 0;
+}
+
+void CExchange::OnBlockRead() {
+    NoteBlockReply();
+    if (!vars.linkReported) {
+        vars.linkReported = 1;
+        // Cleared before the first block lands, so a complete flag never goes with
+        // a table that mixes two reads.
+        objectBase.deviceBaseComplete = 0;
+        LogStamped("Установлена связь с ПЦН");
+    }
+    host.StepProgress();
+    objectBase.StoreBlock(vars.blockIndex, assembler.rxTelegram);
+    vars.replyWaitTicks = 0;
+    ++vars.blockIndex;
+    if (vars.blockIndex == blockCount) {
+        LogStamped("База объектов прочитана из ПЦН, принято %03d объектов",
+                   vars.blockIndex * objectsPerBlock);
+        vars.exchangeState = Idle;
+        objectBase.deviceBaseComplete = 1;
+    } else {
+        SendRequest('R');
+    }
+}
+
+void CExchange::OnBlockWritten() {
+    NoteBlockReply();
+    vars.replyWaitTicks = 0;
+    if (!vars.linkReported) {
+        vars.linkReported = 1;
+        LogStamped("Установлена связь с ПЦН");
+    }
+    host.StepProgress();
+    ++vars.blockIndex;
+    if (vars.blockIndex == blockCount) {
+        LogStamped("База объектов записана в ПЦН, передано %03d объектов",
+                   vars.blockIndex * objectsPerBlock);
+        vars.exchangeState = Idle;
+        vars.linkReported = 0;
+    } else {
+        SendRequest('W');
+    }
+}
+
+void CExchange::OnObjectRead() {
+    const Telegram& rx = assembler.rxTelegram;
+    LogStamped("Принят объект: %03d - %03d.%03d  ID h%02X  %d%d%d  %03d  %03d", rx[2] * 256 + rx[3],
+               rx[5], rx[4], rx[6], rx[7], rx[8], rx[9], rx[10], rx[11]);
+    host.SetRightTransmitterPos(rx[4]);
+    host.SetLeftTransmitterPos(rx[5]);
+    host.SelectObjectState(ObjectStateIndex(rx[4], rx[5]));
+    vars.replyWaitTicks = 0;
+    vars.exchangeState = Idle;
+    host.SetProgressPos(8);
+    vars.progressTicks = 0;
+}
+
+// The check before "Write Number": a learned object is only overwritten when the
+// operator says so. The question returns at once; the answer comes through
+// AnswerOverwrite, and until then received bytes wait and no repeat is due.
+void CExchange::OnWriteCheck() {
+    const Telegram& rx = assembler.rxTelegram;
+    host.StepProgress();
+    if (!IsLearned(rx[4], rx[5])) {
+        WriteCheckedNumber();
+        return;
+    }
+    LogStamped("Записываемый объект номер: %03d уже обучен", vars.objectNumber);
+    host.SetProgressPos(4);
+    vars.progressTicks = 0;
+    vars.replyWaitTicks = 0;
+    vars.confirmOpen = 1;
+    host.AskOverwrite();
+}
+
+void CExchange::WriteCheckedNumber() {
+    vars.exchangeState = WriteNumber;
+    vars.writeAfterCheck = 0;
+    vars.replyWaitTicks = 0;
+    SendRequest('D');
+}
+
+void CExchange::CancelNumberWrite() {
+    vars.writeAfterCheck = 0;
+    LogStamped("Запись объекта номер: %03d отменена", vars.objectNumber);
+    vars.replyWaitTicks = 0;
+    vars.exchangeState = Idle;
+    host.SetProgressPos(8);
+    vars.progressTicks = 0;
+}
+
+// The log shows what the console says it stored, not what was sent.
+void CExchange::OnObjectWritten() {
+    const Telegram& rx = assembler.rxTelegram;
+    LogStamped("Записан объект: %03d - %03d.%03d", rx[2] * 256 + rx[3], rx[5], rx[4]);
+    host.SetRightTransmitterPos(rx[4]);
+    host.SetLeftTransmitterPos(rx[5]);
+    host.SelectObjectState(ObjectStateIndex(rx[4], rx[5]));
+    host.SetProgressPos(8);
+    vars.replyWaitTicks = 0;
+    vars.exchangeState = Idle;
+}
+
+void CExchange::OnSetupReply() {
+    const Telegram& rx = assembler.rxTelegram;
+    if (vars.exchangeState == ReadSetup)
+        LogStamped("Приняты установки от ПЦН версии: %01d.%02d", rx[6], rx[7]);
+    else
+        LogStamped("Записаны установки в ПЦН версии: %01d.%02d", rx[6], rx[7]);
+    host.SelectMode(rx[2]);
+    host.SelectPeriod(PeriodIndexForCode(rx[3]));
+    host.SelectRelay(rx[4]);
+    host.SelectBacklight(rx[5]);
+    std::copy(rx.begin() + 8, rx.begin() + 14, vars.setupKept.begin());
+    // The reply ends the wait: show the bar full whatever the waiting had reached.
+    host.SetProgressRange(0, 1);
+    host.SetProgressStep(1);
+    host.SetProgressPos(0);
+    host.StepProgress();
+    vars.progressTicks = 0;
+    vars.replyWaitTicks = 0;
+    vars.exchangeState = Idle;
+}

@@ -1,0 +1,862 @@
+#include "FakeExchangeHost.h"
+
+#include <QtTest>
+
+#include <array>
+#include <memory>
+
+namespace {
+
+using Handler = void (CExchange::*)();
+enum Button {
+    ReadBaseButton,
+    WriteBaseButton,
+    ReadNumberButton,
+    WriteNumberButton,
+    ReadSetupButton,
+    WriteSetupButton
+};
+const std::array<Handler, 6> handlers = {&CExchange::OnReadBase,   &CExchange::OnWriteBase,
+                                         &CExchange::OnReadNumber, &CExchange::OnWriteNumber,
+                                         &CExchange::OnReadSetup,  &CExchange::OnWriteSetup};
+
+// A reply as the console frames it: payload from byte 2 on, "0" in the rest.
+Telegram Reply(char letter, std::initializer_list<uint8_t> payload = {}) {
+    Telegram telegram = BlankTelegram(letter);
+    std::copy(payload.begin(), payload.end(), telegram.begin() + 2);
+    FrameTelegram(telegram);
+    return telegram;
+}
+
+QByteArray Bytes(const Telegram& telegram) {
+    return QByteArray(reinterpret_cast<const char*>(telegram.data()), telegramSize);
+}
+
+// What a console holds in block b: first byte and second byte of each object.
+uint8_t DeviceByte1(int block, int i) {
+    return static_cast<uint8_t>(block * 10 + i);
+}
+uint8_t DeviceByte2(int block, int i) {
+    return static_cast<uint8_t>(200 - block - i);
+}
+
+// The console's B answer to an R or W request. Byte 2 echoes the block, or holds
+// a constant (byte2 >= 0).
+Telegram BlockReply(const Telegram& request, int byte2 = -1) {
+    Telegram reply = BlankTelegram('B');
+    const int block = request[2];
+    reply[2] = byte2 < 0 ? request[2] : uint8_t(byte2);
+    for (int i = 0; i < 10; ++i) {
+        reply[3 + 2 * i] = DeviceByte1(block, i);
+        reply[4 + 2 * i] = DeviceByte2(block, i);
+    }
+    FrameTelegram(reply);
+    return reply;
+}
+
+struct Rig {
+    FakeExchangeHost host;
+    CObjectBase base;
+    CExchange exchange{host, base};
+
+    void Press(int button) { (exchange.*handlers[button])(); }
+    void Tick(int count = 1) {
+        for (int i = 0; i < count; ++i)
+            exchange.ExchangeTick();
+    }
+    void Feed(const Telegram& telegram) { exchange.ReceiveBytes(telegram.data(), telegram.size()); }
+    void Feed(const QByteArray& bytes) {
+        exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    const ExchangeVars& Vars() const { return exchange.Vars(); }
+};
+
+// Rig is large (two object tables); keep it off the test's stack frame.
+std::unique_ptr<Rig> MakeRig() {
+    return std::make_unique<Rig>();
+}
+
+// "Write Number" for object 291 (0x0123), byte1 12, byte2 34, up to the check's reply.
+std::unique_ptr<Rig> WriteNumberChecked(uint8_t learnedByte1, uint8_t learnedByte2) {
+    auto rig = MakeRig();
+    rig->host.objectNumberPos = 0x0123;
+    rig->host.rightPos = 12;
+    rig->host.leftPos = 34;
+    rig->Press(WriteNumberButton);
+    rig->Tick();
+    rig->Feed(Reply('O', {0x01, 0x23, learnedByte1, learnedByte2}));
+    return rig;
+}
+
+} // namespace
+
+class TestExchange : public QObject {
+    Q_OBJECT
+private slots:
+    void handlers_data();
+    void handlers();
+    void busyButtonsIgnored_data();
+    void busyButtonsIgnored();
+    void requestBytes_data();
+    void requestBytes();
+    void repeatsAndGiveUp_data();
+    void repeatsAndGiveUp();
+    void answerAfterRepeat_data();
+    void answerAfterRepeat();
+    void unacceptedReplyKeepsCounting_data();
+    void unacceptedReplyKeepsCounting();
+    void lateReplyIgnored();
+    void progressWhileWaiting_data();
+    void progressWhileWaiting();
+    void idleClearsBar();
+    void firstStepAfterIdleCount_data();
+    void firstStepAfterIdleCount();
+    void readBaseWhole();
+    void writeBaseWhole();
+    void baseSilentPartWay();
+    void readNumberReply_data();
+    void readNumberReply();
+    void writeNumberFreeObject();
+    void writeNumberConfirmedLate();
+    void writeNumberCancelled();
+    void bytesHeldDuringConfirmation();
+    void setupReply_data();
+    void setupReply();
+    void writeSetupPayload();
+    void repeatedBlockAnswers_data();
+    void repeatedBlockAnswers();
+    void receiveErrorsLogged_data();
+    void receiveErrorsLogged();
+};
+
+void TestExchange::handlers_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("fileLoaded");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("progressMaximum"); // -1: the bar is not touched
+    QTest::addColumn<bool>("resetsProgressTicks");
+    QTest::addColumn<bool>("writeAfterCheck");
+    QTest::addColumn<char>("letter"); // first request; 0: none
+
+    QTest::newRow("Read Base") << int(ReadBaseButton) << false << int(ReadBase)
+                               << "Чтение базы объектов из ПЦН" << 60 << true << false << 'R';
+    QTest::newRow("Write Base") << int(WriteBaseButton) << true << int(WriteBase)
+                                << "Запись базы объектов в ПЦН" << 60 << true << false << 'W';
+    QTest::newRow("Write Base, no file")
+        << int(WriteBaseButton) << false << int(Idle) << "Загрузите файл с базой ПЦН" << -1 << false
+        << false << '\0';
+    QTest::newRow("Read Number") << int(ReadNumberButton) << false << int(ReadNumber)
+                                 << "Чтение объекта: 005" << 8 << true << false << 'C';
+    QTest::newRow("Write Number") << int(WriteNumberButton) << false << int(ReadNumber)
+                                  << "Запись объекта: 005 - 034.012" << 8 << true << true << 'C';
+    QTest::newRow("Read Setup") << int(ReadSetupButton) << false << int(ReadSetup)
+                                << "Чтение установок из ПЦН VX-418K" << 8 << false << false << 'E';
+    QTest::newRow("Write Setup") << int(WriteSetupButton) << false << int(WriteSetup)
+                                 << "Запись установок в ПЦН VX-418K" << 8 << false << false << 'F';
+}
+
+void TestExchange::handlers() {
+    QFETCH(int, button);
+    QFETCH(bool, fileLoaded);
+    QFETCH(int, state);
+    QFETCH(QString, message);
+    QFETCH(int, progressMaximum);
+    QFETCH(bool, resetsProgressTicks);
+    QFETCH(bool, writeAfterCheck);
+    QFETCH(char, letter);
+
+    auto rig = MakeRig();
+    rig->base.fileBaseLoaded = fileLoaded;
+    rig->host.objectNumberPos = 5;
+    rig->host.rightPos = 12;
+    rig->host.leftPos = 34;
+    rig->Tick(7); // idle count
+    rig->host.progressCalls.clear();
+
+    rig->Press(button);
+    QCOMPARE(int(rig->Vars().exchangeState), state);
+    QCOMPARE(rig->host.log, QStringList{message});
+    QCOMPARE(rig->Vars().progressTicks, uint16_t(resetsProgressTicks ? 0 : 7));
+    QCOMPARE(bool(rig->Vars().writeAfterCheck), writeAfterCheck);
+    if (progressMaximum < 0)
+        QVERIFY(rig->host.progressCalls.isEmpty());
+    else
+        QCOMPARE(rig->host.progressCalls,
+                 QStringList({QString("range 0 %1").arg(progressMaximum), "step 1", "pos 0"}));
+    QVERIFY(rig->host.written.empty()); // the tick sends
+
+    rig->Tick();
+    if (letter == '\0') {
+        QVERIFY(rig->host.written.empty());
+    } else {
+        QCOMPARE(rig->host.written.size(), std::size_t(1));
+        QCOMPARE(char(rig->host.written[0][1]), letter);
+        QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(1));
+    }
+}
+
+void TestExchange::busyButtonsIgnored_data() {
+    QTest::addColumn<int>("running");
+    QTest::addColumn<bool>("confirming");
+    for (int button = ReadBaseButton; button <= WriteSetupButton; ++button)
+        QTest::addRow("running %d", button) << button << false;
+    QTest::newRow("confirmation open") << int(WriteNumberButton) << true;
+}
+
+void TestExchange::busyButtonsIgnored() {
+    QFETCH(int, running);
+    QFETCH(bool, confirming);
+
+    auto rig = MakeRig();
+    rig->base.fileBaseLoaded = 1;
+    rig->host.objectNumberPos = 7;
+    rig->Press(running);
+    rig->Tick(3);
+    if (confirming)
+        rig->Feed(Reply('O', {0, 7, 1, 2}));
+    const ExchangeVars before = rig->Vars();
+    const QStringList log = rig->host.log;
+    const QStringList progress = rig->host.progressCalls;
+    const std::size_t written = rig->host.written.size();
+
+    rig->host.objectNumberPos = 9;
+    rig->host.rightPos = 99;
+    rig->base.fileBaseLoaded = 0;
+    for (int button = ReadBaseButton; button <= WriteSetupButton; ++button)
+        rig->Press(button);
+
+    QCOMPARE(rig->host.log, log);
+    QCOMPARE(rig->host.progressCalls, progress);
+    QCOMPARE(rig->host.written.size(), written);
+    const ExchangeVars& after = rig->Vars();
+    QCOMPARE(after.exchangeState, before.exchangeState);
+    QCOMPARE(after.requestPending, 0);
+    QCOMPARE(after.replyWaitTicks, before.replyWaitTicks);
+    QCOMPARE(after.progressTicks, before.progressTicks);
+    QCOMPARE(after.writeAfterCheck, before.writeAfterCheck);
+    QCOMPARE(after.confirmOpen, before.confirmOpen);
+    QCOMPARE(after.objectNumber, before.objectNumber);
+    QCOMPARE(after.transmitterByte1, before.transmitterByte1);
+}
+
+void TestExchange::requestBytes_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray zeros = QByteArray(21, '0');
+    QTest::newRow("E") << int(ReadSetupButton) << "\x7e\x45" + zeros + "\x04\x0d\x0a";
+    QTest::newRow("R block 0") << int(ReadBaseButton)
+                               << QByteArray("\x7e\x52\x00", 3) + zeros.left(20) + "\x19\x0d\x0a";
+    QTest::newRow("C object 1") << int(ReadNumberButton)
+                                << QByteArray("\x7e\x43\x00\x01", 4) + zeros.left(19) +
+                                       "\xad\x0d\x0a";
+}
+
+void TestExchange::requestBytes() {
+    QFETCH(int, button);
+    QFETCH(QByteArray, expected);
+
+    auto rig = MakeRig();
+    rig->Press(button);
+    rig->Tick();
+    QCOMPARE(rig->host.LastWritten(), expected);
+}
+
+void TestExchange::repeatsAndGiveUp_data() {
+    QTest::addColumn<int>("button");
+    QTest::newRow("Read Base") << int(ReadBaseButton);
+    QTest::newRow("Write Base") << int(WriteBaseButton);
+    QTest::newRow("Read Number") << int(ReadNumberButton);
+    QTest::newRow("Write Number") << int(WriteNumberButton);
+    QTest::newRow("Read Setup") << int(ReadSetupButton);
+    QTest::newRow("Write Setup") << int(WriteSetupButton);
+}
+
+void TestExchange::repeatsAndGiveUp() {
+    QFETCH(int, button);
+
+    auto rig = MakeRig();
+    rig->base.fileBaseLoaded = 1;
+    rig->Press(button);
+    rig->Tick();
+    const Telegram first = rig->host.written.at(0);
+
+    rig->Tick(38);
+    QCOMPARE(rig->host.written.size(), std::size_t(1));
+    rig->Tick(); // 39 after the first request
+    QCOMPARE(rig->host.written.size(), std::size_t(2));
+    rig->Tick(39);
+    QCOMPARE(rig->host.written.size(), std::size_t(2));
+    rig->Tick(); // 79 after
+    QCOMPARE(rig->host.written.size(), std::size_t(3));
+    QVERIFY(rig->host.written[1] == first && rig->host.written[2] == first);
+
+    rig->Tick(39);
+    QVERIFY(!rig->exchange.IsIdle());
+    QVERIFY(!rig->host.log.contains("Нет связи с ПЦН"));
+    rig->host.progressCalls.clear();
+    rig->Tick(); // 119 after
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->host.log.last(), QString("Нет связи с ПЦН"));
+    QCOMPARE(rig->host.progressCalls, QStringList{"pos 0"});
+    QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(0));
+    QCOMPARE(rig->Vars().progressTicks, uint16_t(0));
+
+    rig->Tick(200);
+    QCOMPARE(rig->host.written.size(), std::size_t(3));
+    QCOMPARE(rig->host.log.count("Нет связи с ПЦН"), 1);
+}
+
+void TestExchange::answerAfterRepeat_data() {
+    QTest::addColumn<int>("answerTick");
+    QTest::newRow("after the first repeat") << 60;
+    QTest::newRow("after the second repeat") << 119;
+}
+
+void TestExchange::answerAfterRepeat() {
+    QFETCH(int, answerTick);
+
+    auto rig = MakeRig();
+    rig->Press(ReadBaseButton);
+    rig->Tick(answerTick);
+    rig->Feed(BlockReply(rig->host.written.back()));
+
+    // Block 1 is asked at once and timed from zero.
+    QCOMPARE(rig->Vars().blockIndex, uint8_t(1));
+    QCOMPARE(rig->host.written.back()[2], uint8_t(1));
+    const std::size_t sent = rig->host.written.size();
+    rig->Tick(39);
+    QCOMPARE(rig->host.written.size(), sent);
+    rig->Tick();
+    QCOMPARE(rig->host.written.size(), sent + 1);
+    rig->Tick(79);
+    QCOMPARE(int(rig->Vars().exchangeState), int(ReadBase));
+    rig->Tick();
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+}
+
+void TestExchange::unacceptedReplyKeepsCounting_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<char>("letter");
+    QTest::newRow("Read Base, O") << int(ReadBaseButton) << 'O';
+    QTest::newRow("Write Base, U") << int(WriteBaseButton) << 'U';
+    QTest::newRow("Read Number, B") << int(ReadNumberButton) << 'B';
+    QTest::newRow("Write Number check, U") << int(WriteNumberButton) << 'U';
+    QTest::newRow("Read Setup, T") << int(ReadSetupButton) << 'T';
+    QTest::newRow("Write Setup, A") << int(WriteSetupButton) << 'A';
+    QTest::newRow("Read Number, I") << int(ReadNumberButton) << 'I';
+}
+
+void TestExchange::unacceptedReplyKeepsCounting() {
+    QFETCH(int, button);
+    QFETCH(char, letter);
+
+    auto rig = MakeRig();
+    rig->base.fileBaseLoaded = 1;
+    rig->Press(button);
+    rig->Tick(30);
+    const QStringList log = rig->host.log;
+    const QStringList progress = rig->host.progressCalls;
+    rig->Feed(Reply(letter, {0, 1, 255, 255, 1, 2, 3, 4, 5, 6}));
+
+    QCOMPARE(rig->host.log, log);
+    QCOMPARE(rig->host.progressCalls, progress);
+    QCOMPARE(rig->host.written.size(), std::size_t(1));
+    QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(30));
+    QCOMPARE(rig->host.askCount, 0);
+    rig->Tick(89);
+    QVERIFY(!rig->exchange.IsIdle());
+    rig->Tick(); // 120 ticks from the request: the reply did not count
+    QCOMPARE(rig->host.log.last(), QString("Нет связи с ПЦН"));
+}
+
+void TestExchange::lateReplyIgnored() {
+    auto rig = MakeRig();
+    rig->Press(ReadNumberButton);
+    rig->Tick(120);
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    const QStringList log = rig->host.log;
+
+    rig->Feed(Reply('O', {0, 1, 12, 34}));
+    QCOMPARE(rig->host.log, log);
+    QCOMPARE(rig->host.rightPos, 0);
+    QCOMPARE(rig->host.written.size(), std::size_t(3));
+}
+
+void TestExchange::progressWhileWaiting_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("Read Base") << int(ReadBaseButton) << 0;
+    QTest::newRow("Write Base") << int(WriteBaseButton) << 0;
+    QTest::newRow("Read Number") << int(ReadNumberButton) << 5;
+    QTest::newRow("Write Number") << int(WriteNumberButton) << 5;
+    QTest::newRow("Read Setup") << int(ReadSetupButton) << 5;
+    QTest::newRow("Write Setup") << int(WriteSetupButton) << 5;
+}
+
+void TestExchange::progressWhileWaiting() {
+    QFETCH(int, button);
+    QFETCH(int, steps);
+
+    auto rig = MakeRig();
+    rig->base.fileBaseLoaded = 1;
+    rig->Press(button);
+    rig->host.progressCalls.clear();
+    rig->Tick(19);
+    QVERIFY(rig->host.progressCalls.isEmpty());
+    rig->Tick(100); // ticks 20, 40, 60, 80 and 100 step
+    QCOMPARE(rig->host.progressCalls.count("stepit"), steps);
+    QCOMPARE(rig->host.progressCalls.size(), steps);
+}
+
+void TestExchange::idleClearsBar() {
+    auto rig = MakeRig();
+    rig->Tick(39);
+    QVERIFY(rig->host.progressCalls.isEmpty());
+    rig->Tick();
+    QCOMPARE(rig->host.progressCalls, QStringList{"pos 0"});
+    rig->Tick(40);
+    QCOMPARE(rig->host.progressCalls, QStringList({"pos 0", "pos 0"}));
+
+    // After an operation the bar shows full, then clears 40 idle ticks later.
+    rig->Press(ReadNumberButton);
+    rig->Tick();
+    rig->Feed(Reply('O', {0, 1, 1, 2}));
+    QCOMPARE(rig->host.barPos, 8);
+    rig->Tick(39);
+    QCOMPARE(rig->host.barPos, 8);
+    rig->Tick();
+    QCOMPARE(rig->host.barPos, 0);
+}
+
+void TestExchange::firstStepAfterIdleCount_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("stepsAtOnce");
+    QTest::newRow("Read Setup") << int(ReadSetupButton) << true;
+    QTest::newRow("Write Setup") << int(WriteSetupButton) << true;
+    QTest::newRow("Read Number") << int(ReadNumberButton) << false;
+}
+
+void TestExchange::firstStepAfterIdleCount() {
+    QFETCH(int, button);
+    QFETCH(bool, stepsAtOnce);
+
+    auto rig = MakeRig();
+    rig->Tick(19);
+    rig->Press(button);
+    rig->host.progressCalls.clear();
+    rig->Tick();
+    QCOMPARE(rig->host.progressCalls.contains("stepit"), stepsAtOnce);
+}
+
+void TestExchange::readBaseWhole() {
+    auto rig = MakeRig();
+    rig->base.deviceBaseComplete = 1; // from an earlier read
+    rig->Press(ReadBaseButton);
+    rig->Tick();
+
+    for (int block = 0; block < 60; ++block) {
+        QCOMPARE(rig->host.written.size(), std::size_t(block + 1));
+        const Telegram request = rig->host.written.back();
+        QCOMPARE(char(request[1]), 'R');
+        QCOMPARE(int(request[2]), block);
+        rig->Feed(BlockReply(request));
+        if (block < 59)
+            QCOMPARE(rig->base.deviceBaseComplete, 0);
+    }
+
+    QCOMPARE(rig->host.written.size(), std::size_t(60));
+    QCOMPARE(rig->host.log, QStringList({"Чтение базы объектов из ПЦН", "Установлена связь с ПЦН",
+                                         "База объектов прочитана из ПЦН, принято 600 объектов"}));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->base.deviceBaseComplete, 1);
+    QCOMPARE(rig->host.barPos, 60);
+    for (int k = 1; k <= 600; ++k) {
+        const int block = (k - 1) / 10, i = (k - 1) % 10;
+        const ObjectRecord expected{k, DeviceByte1(block, i), DeviceByte2(block, i)};
+        QVERIFY2(rig->base.deviceTable[k] == expected, qPrintable(QString::number(k)));
+    }
+}
+
+void TestExchange::writeBaseWhole() {
+    auto rig = MakeRig();
+    for (int k = 1; k <= 600; ++k)
+        rig->base.fileTable[k] = {k, 300 + k, k};
+    rig->base.fileBaseLoaded = 1;
+    rig->Press(WriteBaseButton);
+    rig->Tick();
+
+    for (int block = 0; block < 60; ++block) {
+        QCOMPARE(rig->host.written.size(), std::size_t(block + 1));
+        const Telegram request = rig->host.written.back();
+        QCOMPARE(char(request[1]), 'W');
+        QCOMPARE(int(request[2]), block);
+        for (int i = 0; i < 10; ++i) {
+            const int k = 10 * block + i + 1;
+            QCOMPARE(request[3 + 2 * i], uint8_t((300 + k) & 0xFF));
+            QCOMPARE(request[4 + 2 * i], uint8_t(k & 0xFF));
+        }
+        rig->Feed(BlockReply(request));
+    }
+
+    QCOMPARE(rig->host.written.size(), std::size_t(60));
+    QCOMPARE(rig->host.log, QStringList({"Запись базы объектов в ПЦН", "Установлена связь с ПЦН",
+                                         "База объектов записана в ПЦН, передано 600 объектов"}));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->Vars().linkReported, 0);
+    QCOMPARE(rig->host.barPos, 60);
+    QVERIFY(rig->base.deviceTable == ObjectTable{});
+}
+
+void TestExchange::baseSilentPartWay() {
+    auto rig = MakeRig();
+    rig->Press(ReadBaseButton);
+    rig->Tick();
+    for (int block = 0; block <= 30; ++block)
+        rig->Feed(BlockReply(rig->host.written.back()));
+    QCOMPARE(rig->Vars().linkReported, 1);
+
+    rig->Tick(119);
+    QCOMPARE(int(rig->Vars().exchangeState), int(ReadBase));
+    rig->Tick();
+    QCOMPARE(rig->host.log.last(), QString("Нет связи с ПЦН"));
+    QCOMPARE(rig->Vars().linkReported, 0);
+    QCOMPARE(rig->base.deviceBaseComplete, 0);
+    QCOMPARE(rig->base.deviceTable[310].number, 310); // what was read stays
+
+    rig->host.log.clear();
+    rig->Press(ReadBaseButton);
+    rig->Tick();
+    QCOMPARE(rig->host.written.back()[2], uint8_t(0));
+    rig->Feed(BlockReply(rig->host.written.back()));
+    QCOMPARE(rig->host.log,
+             QStringList({"Чтение базы объектов из ПЦН", "Установлена связь с ПЦН"}));
+}
+
+void TestExchange::readNumberReply_data() {
+    QTest::addColumn<int>("byte1");
+    QTest::addColumn<int>("byte2");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("objectState");
+    QTest::newRow("not learned") << 255 << 255
+                                 << "Принят объект: 258 - 255.255  ID hAB  123  045  006" << 0;
+    QTest::newRow("one byte 255") << 255 << 0
+                                  << "Принят объект: 258 - 000.255  ID hAB  123  045  006" << 1;
+    QTest::newRow("12 and 34") << 12 << 34 << "Принят объект: 258 - 034.012  ID hAB  123  045  006"
+                               << 1;
+}
+
+void TestExchange::readNumberReply() {
+    QFETCH(int, byte1);
+    QFETCH(int, byte2);
+    QFETCH(QString, message);
+    QFETCH(int, objectState);
+
+    auto rig = MakeRig();
+    rig->host.objectState = -2;
+    rig->Press(ReadNumberButton);
+    rig->Tick(25);
+    rig->Feed(Reply('O', {0x01, 0x02, uint8_t(byte1), uint8_t(byte2), 0xAB, 1, 2, 3, 45, 6}));
+
+    QCOMPARE(rig->host.log.last(), message);
+    QCOMPARE(rig->host.rightPos, byte1);
+    QCOMPARE(rig->host.leftPos, byte2);
+    QCOMPARE(rig->host.objectState, objectState);
+    QCOMPARE(rig->host.progressCalls.last(), QString("pos 8"));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->Vars().progressTicks, uint16_t(0));
+    QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(0));
+}
+
+void TestExchange::writeNumberFreeObject() {
+    auto rig = MakeRig();
+    rig->host.objectNumberPos = 0x0123;
+    rig->host.rightPos = 12;
+    rig->host.leftPos = 34;
+    rig->Press(WriteNumberButton);
+    rig->host.rightPos = 99; // changed while the write runs: not taken
+    rig->Tick(10);
+    QCOMPARE(rig->host.written.size(), std::size_t(1));
+    QCOMPARE(char(rig->host.written[0][1]), 'C');
+    rig->host.progressCalls.clear();
+
+    rig->Feed(Reply('O', {0x01, 0x23, 255, 255}));
+    QCOMPARE(rig->host.askCount, 0);
+    QCOMPARE(int(rig->Vars().exchangeState), int(WriteNumber));
+    QCOMPARE(rig->Vars().writeAfterCheck, 0);
+    QCOMPARE(rig->host.progressCalls, QStringList{"stepit"});
+    QCOMPARE(rig->host.rightPos, 99); // the check shows nothing
+    QCOMPARE(rig->host.log.size(), 1);
+    QByteArray expected("\x7e\x44\x01\x23\x0c\x22", 6);
+    expected += QByteArray(17, '0');
+    expected += char(TelegramChecksum(reinterpret_cast<const uint8_t*>(expected.data()), 23));
+    expected += "\r\n";
+    QCOMPARE(rig->host.LastWritten(), expected);
+
+    // The log shows what the console reports, not what was sent.
+    rig->Feed(Reply('O', {0x01, 0x23, 0x0d, 0x22}));
+    QCOMPARE(rig->host.log.last(), QString("Записан объект: 291 - 034.013"));
+    QCOMPARE(rig->host.rightPos, 13);
+    QCOMPARE(rig->host.leftPos, 34);
+    QCOMPARE(rig->host.objectState, 1);
+    QCOMPARE(rig->host.progressCalls.last(), QString("pos 8"));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->host.written.size(), std::size_t(2));
+}
+
+void TestExchange::writeNumberConfirmedLate() {
+    auto rig = WriteNumberChecked(1, 2);
+    QCOMPARE(rig->host.log.last(), QString("Записываемый объект номер: 291 уже обучен"));
+    QCOMPARE(rig->host.askCount, 1);
+    QCOMPARE(rig->Vars().confirmOpen, 1);
+    QCOMPARE(rig->host.barPos, 4);
+    const QStringList progress = rig->host.progressCalls;
+
+    rig->Tick(5000);
+    QCOMPARE(rig->host.written.size(), std::size_t(1));
+    QCOMPARE(int(rig->Vars().exchangeState), int(ReadNumber));
+    QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(0));
+    QCOMPARE(rig->host.progressCalls, progress);
+    QCOMPARE(rig->host.log.last(), QString("Записываемый объект номер: 291 уже обучен"));
+
+    rig->exchange.AnswerOverwrite(true);
+    QCOMPARE(rig->Vars().confirmOpen, 0);
+    QCOMPARE(int(rig->Vars().exchangeState), int(WriteNumber));
+    QCOMPARE(rig->host.written.size(), std::size_t(2));
+    const Telegram d = rig->host.written.back();
+    QCOMPARE(char(d[1]), 'D');
+    QCOMPARE(d[4], uint8_t(12));
+    QCOMPARE(d[5], uint8_t(34));
+
+    rig->Tick(39);
+    QCOMPARE(rig->host.written.size(), std::size_t(2));
+    rig->Tick();
+    rig->Tick(40);
+    QCOMPARE(rig->host.written.size(), std::size_t(4));
+    QVERIFY(rig->host.written[2] == d && rig->host.written[3] == d);
+    rig->Tick(40);
+    QCOMPARE(rig->host.log.last(), QString("Нет связи с ПЦН"));
+}
+
+void TestExchange::writeNumberCancelled() {
+    auto rig = WriteNumberChecked(255, 0); // one byte 255 still counts as learned
+    QCOMPARE(rig->host.askCount, 1);
+    rig->Tick(50);
+    rig->exchange.AnswerOverwrite(false);
+
+    QCOMPARE(rig->host.log, QStringList({"Запись объекта: 291 - 034.012",
+                                         "Записываемый объект номер: 291 уже обучен",
+                                         "Запись объекта номер: 291 отменена"}));
+    QCOMPARE(rig->host.progressCalls.mid(3), QStringList({"stepit", "pos 4", "pos 8"}));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->Vars().writeAfterCheck, 0);
+    QCOMPARE(rig->Vars().confirmOpen, 0);
+    QCOMPARE(rig->host.written.size(), std::size_t(1));
+
+    // A second answer without a question changes nothing.
+    rig->exchange.AnswerOverwrite(true);
+    QCOMPARE(rig->host.written.size(), std::size_t(1));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+}
+
+void TestExchange::bytesHeldDuringConfirmation() {
+    auto rig = MakeRig();
+    rig->host.objectNumberPos = 0x0123;
+    rig->Press(WriteNumberButton);
+    rig->Tick();
+
+    // The check's reply and what follows it arrive in one read.
+    Telegram corrupt = Reply('O', {0x01, 0x23, 5, 6});
+    corrupt[23] ^= 0xFF;
+    const Telegram written = Reply('O', {0x01, 0x23, 7, 8});
+    QByteArray batch = Bytes(Reply('O', {0x01, 0x23, 1, 2})) + Bytes(corrupt);
+    batch += Bytes(written).left(10);
+    rig->Feed(batch);
+    rig->Tick(30); // the half telegram is held, not timed out
+    rig->Feed(Bytes(written).mid(10));
+    QCOMPARE(rig->host.log.last(), QString("Записываемый объект номер: 291 уже обучен"));
+    QCOMPARE(rig->exchange.Assembler().rxCount, uint16_t(0));
+
+    rig->exchange.AnswerOverwrite(true);
+    QCOMPARE(rig->host.log.mid(2),
+             QStringList({"Ошибка CRC телеграммы", "Записан объект: 291 - 008.007"}));
+    QCOMPARE(char(rig->host.written.back()[1]), 'D');
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+}
+
+void TestExchange::setupReply_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QByteArray>("payload"); // bytes 2..7
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QList<int>>("selected"); // mode, period, relay, backlight
+
+    QTest::newRow("read, version 1.05")
+        << int(ReadSetupButton) << QByteArray::fromHex("020102010105")
+        << "Приняты установки от ПЦН версии: 1.05" << QList<int>{2, 9, 2, 1};
+    QTest::newRow("code 0") << int(ReadSetupButton) << QByteArray::fromHex("000000000000")
+                            << "Приняты установки от ПЦН версии: 0.00" << QList<int>{0, 3, 0, 0};
+    QTest::newRow("code 11") << int(ReadSetupButton) << QByteArray::fromHex("010b00020217")
+                             << "Приняты установки от ПЦН версии: 2.23" << QList<int>{1, 3, 0, 2};
+    QTest::newRow("code 10") << int(ReadSetupButton) << QByteArray::fromHex("000a01000100")
+                             << "Приняты установки от ПЦН версии: 1.00" << QList<int>{0, 8, 1, 0};
+    QTest::newRow("write, out of range")
+        << int(WriteSetupButton) << QByteArray::fromHex("030203ff020a")
+        << "Записаны установки в ПЦН версии: 2.10" << QList<int>{-1, 0, -1, -1};
+}
+
+void TestExchange::setupReply() {
+    QFETCH(int, button);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, message);
+    QFETCH(QList<int>, selected);
+
+    auto rig = MakeRig();
+    rig->Press(button);
+    rig->Tick(45);
+    Telegram reply = BlankTelegram('U');
+    std::copy(payload.begin(), payload.end(), reply.begin() + 2);
+    for (int i = 8; i < 14; ++i)
+        reply[i] = uint8_t(0xA0 + i);
+    FrameTelegram(reply);
+    rig->host.progressCalls.clear();
+    rig->Feed(reply);
+
+    QCOMPARE(rig->host.log.last(), message);
+    QCOMPARE(QList<int>({rig->host.modeIndex, rig->host.periodIndex, rig->host.relayIndex,
+                         rig->host.backlightIndex}),
+             selected);
+    QVERIFY(rig->Vars().setupKept == (std::array<uint8_t, 6>{0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD}));
+    QCOMPARE(rig->host.progressCalls, QStringList({"range 0 1", "step 1", "pos 0", "stepit"}));
+    QCOMPARE(rig->host.barPos, 1);
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(rig->Vars().progressTicks, uint16_t(0));
+}
+
+void TestExchange::writeSetupPayload() {
+    auto rig = MakeRig();
+    rig->Press(WriteSetupButton); // the panel's initial selections
+    rig->Tick();
+    QCOMPARE(rig->host.LastWritten().mid(2, 21),
+             QByteArray::fromHex("00050001000000000000") + QByteArray(11, '0'));
+
+    // A reply with a mode beyond the list leaves it unselected: 255 goes out next.
+    rig->Feed(Reply('U', {3, 7, 1, 2, 1, 0, 11, 12, 13, 14, 15, 16}));
+    QCOMPARE(rig->host.modeIndex, -1);
+    rig->host.periodIndex = 9;
+    rig->Press(WriteSetupButton);
+    rig->Tick();
+    const Telegram f = rig->host.written.back();
+    QCOMPARE(Bytes(f).mid(2, 10), QByteArray::fromHex("ff0101020b0c0d0e0f10"));
+    QCOMPARE(Bytes(f).mid(12, 11), QByteArray(11, '0'));
+}
+
+void TestExchange::repeatedBlockAnswers_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("byte2"); // -1: the console echoes the block
+    QTest::addColumn<bool>("answersBoth");
+    QTest::addColumn<int>("lastAnswered"); // block whose answer ended the operation
+
+    QTest::newRow("read, echoing, both") << int(ReadBaseButton) << -1 << true << 59;
+    QTest::newRow("read, echoing, repeat only") << int(ReadBaseButton) << -1 << false << 59;
+    QTest::newRow("read, constant, both") << int(ReadBaseButton) << 0xEE << true << 58;
+    // Byte 2 matches the doubled block by chance: still not an echoing console.
+    QTest::newRow("read, constant 5, both") << int(ReadBaseButton) << 5 << true << 58;
+    QTest::newRow("write, echoing, both") << int(WriteBaseButton) << -1 << true << 59;
+    QTest::newRow("write, constant, both") << int(WriteBaseButton) << 0xEE << true << 58;
+}
+
+// The console leaves block 5's request unanswered until it is repeated, then
+// answers the request and (answersBoth) its repeat; every other request once.
+void TestExchange::repeatedBlockAnswers() {
+    QFETCH(int, button);
+    QFETCH(int, byte2);
+    QFETCH(bool, answersBoth);
+    QFETCH(int, lastAnswered);
+
+    auto rig = MakeRig();
+    for (int k = 1; k <= 600; ++k)
+        rig->base.fileTable[k] = {k, k, k};
+    rig->base.fileBaseLoaded = 1;
+    rig->Press(button);
+    rig->Tick();
+
+    std::size_t next = 0;
+    bool delayed = false;
+    int answered = -1;
+    for (int guard = 0; guard < 1000 && !rig->exchange.IsIdle(); ++guard) {
+        if (next == rig->host.written.size()) {
+            rig->Tick();
+            continue;
+        }
+        const Telegram request = rig->host.written[next];
+        if (request[2] == 5 && !delayed) {
+            delayed = true;
+            rig->Tick(40);
+            QCOMPARE(rig->host.written.size(), next + 2);
+            if (!answersBoth)
+                ++next;
+            continue;
+        }
+        ++next;
+        answered = request[2];
+        rig->Feed(BlockReply(request, byte2));
+    }
+
+    QCOMPARE(answered, lastAnswered);
+    QCOMPARE(rig->host.log.last(),
+             QString(button == ReadBaseButton
+                         ? "База объектов прочитана из ПЦН, принято 600 объектов"
+                         : "База объектов записана в ПЦН, передано 600 объектов"));
+    QList<int> blocksSent, allBlocks;
+    for (const Telegram& request : rig->host.written)
+        if (blocksSent.isEmpty() || blocksSent.last() != request[2])
+            blocksSent << request[2];
+    for (int block = 0; block < 60; ++block)
+        allBlocks << block;
+    QCOMPARE(blocksSent, allBlocks);
+    if (button == ReadBaseButton) {
+        // A console that does not echo shifts every block after the doubled one.
+        const int shift = byte2 < 0 ? 0 : 1;
+        QCOMPARE(rig->base.deviceTable[51].byte1, int(DeviceByte1(5, 0)));
+        QCOMPARE(rig->base.deviceTable[61].byte1, int(DeviceByte1(6 - shift, 0)));
+        QCOMPARE(rig->base.deviceTable[600].byte2, int(DeviceByte2(59 - shift, 9)));
+    }
+}
+
+void TestExchange::receiveErrorsLogged_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QString>("message");
+
+    Telegram telegram = Reply('O');
+    telegram[23] ^= 1;
+    QTest::newRow("checksum") << Bytes(telegram) << 0 << "Ошибка CRC телеграммы";
+    telegram[25] = 0;
+    QTest::newRow("checksum and framing") << Bytes(telegram) << 0 << "Ошибка приема телеграммы";
+    QTest::newRow("letter") << Bytes(Reply('X')) << 0 << "Не верный тип телеграммы";
+    QTest::newRow("time-out") << QByteArray("noise\x7e") + QByteArray(10, 'x') << 10
+                              << "Тайм-аут при приеме телеграммы";
+}
+
+void TestExchange::receiveErrorsLogged() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, ticks);
+    QFETCH(QString, message);
+
+    auto rig = MakeRig();
+    rig->Press(ReadNumberButton);
+    rig->Tick();
+    rig->host.log.clear();
+    rig->Feed(bytes);
+    if (ticks > 0) {
+        rig->Tick(ticks - 1);
+        QVERIFY(rig->host.log.isEmpty());
+        rig->Tick();
+    }
+    QCOMPARE(rig->host.log, QStringList{message});
+    QCOMPARE(int(rig->Vars().exchangeState), int(ReadNumber));
+    QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(1 + ticks));
+}
+
+QTEST_APPLESS_MAIN(TestExchange)
+#include "tst_Exchange.moc"
