@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, if any is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev clang
           clang-format fonts-dejavu-core)
 packages+=("$@")
 
