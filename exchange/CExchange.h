@@ -90,6 +90,7 @@ private:
     void SetUpProgress(int maximum);
     void ResetBlockPairing();
     bool DropStaleBlockReply();
+    bool DropStaleCheckReply();
     void NoteBlockReply();
     void OnBlockRead();
     void OnBlockWritten();
@@ -111,4 +112,8 @@ private:
     uint8_t requestWrites = 0;       // writes of the current request, repeats included
     uint8_t staleRepliesAllowed = 0; // answers still expected to the previous block's repeats
     bool consoleEchoesBlock = true;  // every B reply so far carried its block index in byte 2
+
+    // Pairing of O replies in "Write Number", see DropStaleCheckReply.
+    Telegram checkReply{};                // the accepted answer to the check
+    uint8_t staleCheckRepliesAllowed = 0; // answers still expected to the check's repeats
 };

@@ -24,7 +24,7 @@ void CExchange::HandleReply() {
         }
         break;
     case WriteNumber:
-        if (letter == 'O')
+        if (letter == 'O' && !DropStaleCheckReply())
             OnObjectWritten();
         break;
     case ReadSetup:
@@ -61,6 +61,19 @@ bool CExchange::DropStaleBlockReply() {
 void CExchange::NoteBlockReply() {
     consoleEchoesBlock = consoleEchoesBlock && assembler.rxTelegram[2] == vars.blockIndex;
     staleRepliesAllowed = consoleEchoesBlock ? static_cast<uint8_t>(requestWrites - 1) : 0;
+}
+
+// The same happens in "Write Number" when the console answers the check and its
+// repeat: the second answer would be taken for the write's answer and the log would
+// report as written a number that the console still holds. While the check went
+// out more than once, an answer identical to the check's is such a copy.
+bool CExchange::DropStaleCheckReply() {
+    if (staleCheckRepliesAllowed == 0 ||
+        !std::equal(checkReply.begin() + 2, checkReply.begin() + telegramChecksumAt,
+                    assembler.rxTelegram.begin() + 2))
+        return false;
+    --staleCheckRepliesAllowed;
+    return true;
 }
 
 void CExchange::OnBlockRead() {
@@ -123,6 +136,8 @@ void CExchange::OnObjectRead() {
 // AnswerOverwrite, and until then received bytes wait and no repeat is due.
 void CExchange::OnWriteCheck() {
     const Telegram& rx = assembler.rxTelegram;
+    checkReply = rx;
+    staleCheckRepliesAllowed = static_cast<uint8_t>(requestWrites - 1);
     host.StepProgress();
     if (!IsLearned(rx[4], rx[5])) {
         WriteCheckedNumber();

@@ -120,6 +120,8 @@ private slots:
     void writeNumberConfirmedLate();
     void writeNumberCancelled();
     void bytesHeldDuringConfirmation();
+    void repeatedCheckAnswers_data();
+    void repeatedCheckAnswers();
     void setupReply_data();
     void setupReply();
     void writeSetupPayload();
@@ -681,6 +683,42 @@ void TestExchange::bytesHeldDuringConfirmation() {
     QCOMPARE(rig->host.log.mid(2),
              QStringList({"Ошибка CRC телеграммы", "Записан объект: 291 - 008.007"}));
     QCOMPARE(char(rig->host.written.back()[1]), 'D');
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+}
+
+void TestExchange::repeatedCheckAnswers_data() {
+    QTest::addColumn<int>("checkRepeats");
+    QTest::addColumn<bool>("learned");
+    QTest::newRow("check repeated once, free object") << 1 << false;
+    QTest::newRow("check repeated twice, free object") << 2 << false;
+    QTest::newRow("check repeated once, learned, confirmed") << 1 << true;
+}
+
+// A console that answers the check and its repeats as well: the copies must not be
+// taken for the write's answer.
+void TestExchange::repeatedCheckAnswers() {
+    QFETCH(int, checkRepeats);
+    QFETCH(bool, learned);
+    auto rig = MakeRig();
+    rig->host.objectNumberPos = 0x0123;
+    rig->host.rightPos = 12;
+    rig->host.leftPos = 34;
+    rig->Press(WriteNumberButton);
+    rig->Tick(1 + 40 * checkRepeats - 1);
+    QCOMPARE(rig->host.written.size(), std::size_t(1 + checkRepeats));
+
+    const Telegram check =
+        Reply('O', {0x01, 0x23, uint8_t(learned ? 1 : 255), uint8_t(learned ? 2 : 255)});
+    for (int copy = 0; copy <= checkRepeats; ++copy)
+        rig->Feed(check);
+    if (learned)
+        rig->exchange.AnswerOverwrite(true);
+    QCOMPARE(char(rig->host.written.back()[1]), 'D');
+    QCOMPARE(int(rig->Vars().exchangeState), int(WriteNumber));
+    QVERIFY(!rig->host.log.last().startsWith("Записан объект"));
+
+    rig->Feed(Reply('O', {0x01, 0x23, 12, 34}));
+    QCOMPARE(rig->host.log.last(), QString("Записан объект: 291 - 034.012"));
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
 }
 
