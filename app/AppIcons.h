@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// An icon compiled in from res/: "kelvarin" (the application), "open", "save", "about".
+QIcon KelvarinIcon(const char* name);

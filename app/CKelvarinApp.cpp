@@ -1,0 +1,62 @@
+#include "app/CKelvarinApp.h"
+
+#include "app/CMainFrame.h"
+#include "app/CommandLine.h"
+#include "app/Profile.h"
+
+#include <cstdio>
+
+namespace {
+
+const QString previewPagesKey = QStringLiteral("Settings/PreviewPages");
+
+} // namespace
+
+CKelvarinApp::CKelvarinApp() = default;
+
+CKelvarinApp::~CKelvarinApp() = default;
+
+bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
+    LoadStdProfileSettings();
+
+    CCommandLine commandLine;
+    if (!ParseCommandLine(arguments, commandLine, exitCode))
+        return false;
+    exitCode = 1;
+    if (!commandLine.logFilePath.isEmpty() && !logFile.Open(commandLine.logFilePath)) {
+        std::fprintf(stderr, "kelvarin: cannot open the log file %s: %s\n",
+                     qUtf8Printable(commandLine.logFilePath),
+                     qUtf8Printable(logFile.ErrorString()));
+        return false;
+    }
+
+    frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, commandLine.portMapping,
+                                         commandLine.logFilePath.isEmpty() ? nullptr : &logFile);
+    if (!commandLine.fileName.isEmpty() && !frame->OpenFile(commandLine.fileName)) {
+        frame.reset();
+        return false;
+    }
+
+    frame->show();
+    frame->repaint();
+    exitCode = 0;
+    return true;
+}
+
+void CKelvarinApp::ExitInstance() {
+    frame.reset();
+    SaveStdProfileSettings();
+}
+
+void CKelvarinApp::LoadStdProfileSettings() {
+    QSettings profile(profileOrganization, profileApplication);
+    recentFiles.Read(profile);
+    previewPages = ReadProfileInt(profile, previewPagesKey, 0);
+}
+
+void CKelvarinApp::SaveStdProfileSettings() {
+    QSettings profile(profileOrganization, profileApplication);
+    recentFiles.Write(profile);
+    if (previewPages != 0)
+        profile.setValue(previewPagesKey, previewPages);
+}

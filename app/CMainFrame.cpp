@@ -1,0 +1,265 @@
+#include "app/CMainFrame.h"
+
+#include "app/AppIcons.h"
+#include "app/CAboutDlg.h"
+#include "app/CRecentFileList.h"
+#include "base/CKelvarinDoc.h"
+#include "panel/CKelvarinView.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+const QString appTitle = QStringLiteral("Kelvarin");
+
+// Base files carry no extension, and "*.*" on this side of the fence only matches
+// names with a dot in them.
+#ifdef Q_OS_WIN
+const QString allFilesFilter = QStringLiteral("All Files (*.*)");
+#else
+const QString allFilesFilter = QStringLiteral("All Files (*)");
+#endif
+
+constexpr int statusMessageMs = 10000;
+
+QLabel* LockKeyIndicator(const QString& widestText, QWidget* parent) {
+    // Qt cannot read the lock keys' state portably, so the panes stay blank; they
+    // keep their width so the bar looks the same everywhere.
+    auto* indicator = new QLabel(parent);
+    indicator->setFrameShape(QFrame::Panel);
+    indicator->setFrameShadow(QFrame::Sunken);
+    indicator->setMinimumWidth(indicator->fontMetrics().horizontalAdvance(widestText) + 8);
+    return indicator;
+}
+
+} // namespace
+
+QPoint MaximisedPosition(const QSize& screenSize) {
+    return {screenSize.width() / 40, screenSize.height() / 40};
+}
+
+CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
+                       const CPortMapping& portMapping, CLogFile* logFile)
+    : doc(doc), recentFiles(recentFiles) {
+    setWindowIcon(KelvarinIcon("kelvarin"));
+    setFixedSize(fixedFrameSize);
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+
+    view = new CKelvarinView(objectBase, portMapping, logFile, this);
+    setCentralWidget(view);
+    connect(view, &CKelvarinView::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text, statusMessageMs); });
+    // The panel may have spoken while it was being built, before anyone listened.
+    if (!view->LastStatusMessage().isEmpty())
+        statusBar()->showMessage(view->LastStatusMessage(), statusMessageMs);
+    connect(view, &CKelvarinView::idleChanged, this, [this](bool idle) {
+        exchangeIdle = idle;
+        UpdateFileCommands();
+    });
+
+    doc.SetDialogParent(this);
+    connect(&doc, &CKelvarinDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    UpdateTitle(doc.Title());
+    UpdateRecentFileMenu();
+}
+
+QAction* CMainFrame::AddCommand(const QString& text, const QString& statusTip,
+                                const QKeySequence& shortcut) {
+    auto* action = new QAction(text, this);
+    action->setStatusTip(statusTip);
+    action->setShortcut(shortcut);
+    addAction(action); // so that the shortcut works without the menu
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    openAction = AddCommand(QStringLiteral("&Open..."), QStringLiteral("Open an existing document"),
+                            QKeySequence(Qt::CTRL | Qt::Key_O));
+    openAction->setIcon(KelvarinIcon("open"));
+    openAction->setToolTip(QStringLiteral("Open"));
+    connect(openAction, &QAction::triggered, this, &CMainFrame::OnFileOpen);
+
+    saveAction = AddCommand(QStringLiteral("&Save"), QStringLiteral("Save the active document"),
+                            QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveAction->setIcon(KelvarinIcon("save"));
+    saveAction->setToolTip(QStringLiteral("Save"));
+    connect(saveAction, &QAction::triggered, this, &CMainFrame::OnFileSave);
+
+    saveAsAction = AddCommand(QStringLiteral("Save &As..."),
+                              QStringLiteral("Save the active document with a new name"));
+    connect(saveAsAction, &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
+
+    QAction* exitAction = AddCommand(
+        QStringLiteral("E&xit"), QStringLiteral("Quit the application; prompts to save documents"));
+    connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    QAction* aboutAction =
+        AddCommand(QStringLiteral("&About Kelvarin..."),
+                   QStringLiteral("Display program information, version number and copyright"));
+    aboutAction->setIcon(KelvarinIcon("about"));
+    aboutAction->setToolTip(QStringLiteral("About"));
+    aboutAction->setObjectName(QStringLiteral("about"));
+    connect(aboutAction, &QAction::triggered, this, &CMainFrame::OnAppAbout);
+
+    QAction* newAction =
+        AddCommand(QStringLiteral("New"), QString(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(newAction, &QAction::triggered, this, &CMainFrame::OnFileNew);
+    QAction* printAction =
+        AddCommand(QStringLiteral("Print"), QString(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(printAction, &QAction::triggered, this, [this] { view->OnFilePrint(); });
+
+    fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->addAction(openAction);
+    fileMenu->addAction(saveAction);
+    fileMenu->addAction(saveAsAction);
+    fileMenu->addSeparator();
+    fileMenu->addSeparator();
+    recentPlaceholder = fileMenu->addAction(QStringLiteral("Recent File"));
+    recentPlaceholder->setEnabled(false);
+    recentEndSeparator = fileMenu->addSeparator();
+    fileMenu->addAction(exitAction);
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu->addAction(aboutAction);
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* toolBar = addToolBar(QStringLiteral("Standard"));
+    toolBar->setObjectName(QStringLiteral("toolBar"));
+    toolBar->setIconSize(QSize(16, 15));
+    toolBar->setMovable(true);
+    toolBar->setFloatable(true);
+    toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    toolBar->addAction(openAction);
+    toolBar->addAction(saveAction);
+    toolBar->addSeparator();
+    toolBar->addAction(findChild<QAction*>(QStringLiteral("about")));
+}
+
+void CMainFrame::CreateStatusBar() {
+    auto* ready = new QLabel(QStringLiteral("Ready"), this);
+    ready->setObjectName(QStringLiteral("ready"));
+    statusBar()->addWidget(ready, 1);
+    statusBar()->addPermanentWidget(LockKeyIndicator(QStringLiteral("CAP"), this));
+    statusBar()->addPermanentWidget(LockKeyIndicator(QStringLiteral("NUM"), this));
+    statusBar()->addPermanentWidget(LockKeyIndicator(QStringLiteral("SCRL"), this));
+}
+
+void CMainFrame::UpdateRecentFileMenu() {
+    qDeleteAll(recentActions);
+    recentActions.clear();
+    recentPlaceholder->setVisible(recentFiles.IsEmpty());
+
+    const QStringList& entries = recentFiles.Entries();
+    for (int i = 0; i < entries.size(); ++i) {
+        QString shown = AbbreviatePath(entries[i], CRecentFileList::displayLength);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), this);
+        action->setStatusTip(QStringLiteral("Open this document"));
+        connect(action, &QAction::triggered, this, [this, i] { OnFileRecent(i); });
+        fileMenu->insertAction(recentEndSeparator, action);
+        recentActions.append(action);
+    }
+    UpdateFileCommands();
+}
+
+void CMainFrame::UpdateFileCommands() {
+    // While an exchange runs, nothing may swap the file table or the document's
+    // file under it.
+    openAction->setEnabled(exchangeIdle);
+    saveAction->setEnabled(exchangeIdle);
+    saveAsAction->setEnabled(exchangeIdle);
+    for (QAction* action : recentActions)
+        action->setEnabled(exchangeIdle);
+}
+
+void CMainFrame::UpdateTitle(const QString& documentTitle) {
+    setWindowTitle(documentTitle + QStringLiteral(" - ") + appTitle);
+}
+
+bool CMainFrame::OpenFile(const QString& path) {
+    const CKelvarinDoc::OpenResult result = doc.OpenDocument(path);
+    if (result == CKelvarinDoc::OpenResult::Opened) {
+        recentFiles.Add(doc.PathName());
+        UpdateRecentFileMenu();
+    }
+    return result != CKelvarinDoc::OpenResult::Failed;
+}
+
+bool CMainFrame::SaveFile(const QString& path) {
+    if (doc.SaveDocument(path) != CKelvarinDoc::SaveResult::Saved)
+        return false;
+    recentFiles.Add(doc.PathName());
+    UpdateRecentFileMenu();
+    return true;
+}
+
+void CMainFrame::OnFileNew() {
+    doc.OnNewDocument();
+}
+
+void CMainFrame::OnFileOpen() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), allFilesFilter);
+    if (!path.isEmpty())
+        OpenFile(path);
+}
+
+void CMainFrame::OnFileSave() {
+    const QFileInfo file(doc.PathName());
+    if (!doc.PathName().isEmpty() && file.exists() && file.isWritable())
+        SaveFile(doc.PathName());
+    else
+        OnFileSaveAs();
+}
+
+void CMainFrame::OnFileSaveAs() {
+    const QString proposal = doc.PathName().isEmpty() ? doc.Title() : doc.PathName();
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), proposal, allFilesFilter);
+    if (!path.isEmpty())
+        SaveFile(path);
+}
+
+void CMainFrame::OnFileRecent(int index) {
+    if (index < 0 || index >= recentFiles.Entries().size())
+        return;
+    const QString path = recentFiles.Entries()[index];
+    if (!OpenFile(path)) {
+        recentFiles.Remove(path);
+        UpdateRecentFileMenu();
+    }
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMaximized())
+        return;
+    // Maximising keeps the size and only moves the window; the platform applies its
+    // own maximised geometry after this event, so the move waits for it.
+    QTimer::singleShot(0, this, [this] {
+        if (!isMaximized())
+            return;
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        move(MaximisedPosition(screen));
+        resize(fixedFrameSize);
+    });
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPoint>
+#include <QSize>
+
+class CKelvarinDoc;
+class CKelvarinView;
+class CLogFile;
+class CPortMapping;
+class CRecentFileList;
+struct CObjectBase;
+class QAction;
+class QLabel;
+class QMenu;
+
+// The window is always this size: resizing does nothing and maximising only moves it.
+constexpr QSize fixedFrameSize(640, 480);
+
+// Where a maximised frame goes on a screen of this size: (width / 40, height / 40).
+QPoint MaximisedPosition(const QSize& screenSize);
+
+// The main window: menu, accelerators, toolbar and status bar around the panel,
+// and the file commands that tie the document to base files.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
+               const CPortMapping& portMapping, CLogFile* logFile = nullptr);
+
+    CKelvarinView& View() { return *view; }
+
+    // File > Open once a file is chosen. False when it could not be opened or
+    // loaded (the document has said why).
+    bool OpenFile(const QString& path);
+    // File > Save As once a name is chosen. False when nothing was saved.
+    bool SaveFile(const QString& path);
+
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnFileRecent(int index);
+    void OnAppAbout();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    QAction* AddCommand(const QString& text, const QString& statusTip,
+                        const QKeySequence& shortcut = {});
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void UpdateRecentFileMenu();
+    void UpdateFileCommands();
+    void UpdateTitle(const QString& documentTitle);
+
+    CKelvarinDoc& doc;
+    CRecentFileList& recentFiles;
+    CKelvarinView* view = nullptr;
+    bool exchangeIdle = true;
+
+    QAction* openAction = nullptr;
+    QAction* saveAction = nullptr;
+    QAction* saveAsAction = nullptr;
+    QAction* recentEndSeparator = nullptr;
+    QAction* recentPlaceholder = nullptr;
+    QList<QAction*> recentActions;
+    QMenu* fileMenu = nullptr;
+};

@@ -1,0 +1,77 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace {
+
+void PrintTo(FILE* stream, const QString& text) {
+    std::fputs(qUtf8Printable(text), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, int& exitCode) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Service tool for the VX-418K alarm monitoring console."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption logFileOption(
+        QStringLiteral("log-file"),
+        QStringLiteral("Append every line of the log to <path> as well (UTF-8)."),
+        QStringLiteral("path"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Use <device> for port COMn (1 to 4) in this run only; may be repeated."),
+        QStringLiteral("COMn=device"));
+    parser.addOption(logFileOption);
+    parser.addOption(portOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A base file to open at start."),
+                                 QStringLiteral("[file]"));
+
+    exitCode = 1;
+    if (!parser.parse(arguments)) {
+        PrintTo(stderr, parser.errorText() + QLatin1Char('\n'));
+        return false;
+    }
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        PrintTo(stdout, parser.helpText());
+        exitCode = 0;
+        return false;
+    }
+    if (parser.isSet(versionOption)) {
+        PrintTo(stdout, QStringLiteral("Kelvarin %1\n").arg(QStringLiteral(KELVARIN_VERSION)));
+        exitCode = 0;
+        return false;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        PrintTo(stderr, QStringLiteral("Only one file can be opened: %1\n").arg(files.join(' ')));
+        return false;
+    }
+    for (const QString& assignment : parser.values(portOption)) {
+        if (!commandLine.portMapping.AddOverride(assignment)) {
+            PrintTo(stderr, QStringLiteral("--port wants COMn=device with n from 1 to 4, not %1\n")
+                                .arg(assignment));
+            return false;
+        }
+    }
+    commandLine.fileName = files.value(0);
+    commandLine.logFilePath = parser.value(logFileOption);
+    exitCode = 0;
+    return true;
+}
+
+bool AsksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "-?" || argument == "--help" ||
+            argument == "--help-all" || argument == "-v" || argument == "--version")
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,258 @@
+#include "panel/CKelvarinView.h"
+
+#include "exchange/CRewriteDlg.h"
+#include "panel/CLogFile.h"
+#include "panel/PanelLabels.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTime>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int exchangeTickMs = 50;
+// appendLogLine makes line count - logTailLines the top line.
+constexpr int logTailLines = 5;
+
+// Rectangles are given as left, top, right, bottom, the way the panel was laid out.
+void Place(QWidget& control, int left, int top, int right, int bottom) {
+    control.setGeometry(left, top, right - left, bottom - top);
+}
+
+// A closed drop-down list is one text line high at the top of its rectangle; the
+// rest of the rectangle is room for the open list.
+void PlaceList(QComboBox& list, int left, int top, int right) {
+    list.setGeometry(left, top, right - left, list.sizeHint().height());
+}
+
+void Name(QWidget& control, const char* objectName, const char* accessibleName) {
+    control.setObjectName(QString::fromLatin1(objectName));
+    control.setAccessibleName(QString::fromUtf8(accessibleName));
+}
+
+// Screen readers announce a combo box's current item as its name, so the
+// description carries what the list is for.
+void NameList(QComboBox& list, const char* objectName, const char* accessibleName) {
+    Name(list, objectName, accessibleName);
+    list.setAccessibleDescription(QString::fromUtf8(accessibleName));
+}
+
+void AddItems(QComboBox& list, std::initializer_list<const char*> items) {
+    for (const char* item : items)
+        list.addItem(QString::fromUtf8(item));
+}
+
+void SetUpSpin(QSpinBox& spin, int minimum, int maximum, int position) {
+    spin.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    spin.setWrapping(false);
+    spin.setRange(minimum, maximum);
+    spin.setValue(position);
+}
+
+QString TimeStamp() {
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMapping,
+                             CLogFile* logFile, QWidget* parent)
+    : QWidget(parent), logList(this), portList(this), objectStateList(this), progress(this),
+      readNumberButton(QStringLiteral("Read Number"), this),
+      writeNumberButton(QStringLiteral("Write Number"), this),
+      readBaseButton(QStringLiteral("Read Base"), this),
+      writeBaseButton(QStringLiteral("Write Base"), this), objectNumberSpin(this),
+      leftTransmitterSpin(this), rightTransmitterSpin(this), modeList(this), periodList(this),
+      relayList(this), backlightList(this), readSetupButton(QStringLiteral("Read Setup"), this),
+      writeSetupButton(QStringLiteral("Write Setup"), this), logFile(logFile),
+      link(
+          portList, [this](const QString& line) { appendLogLine(line); }, portMapping, this),
+      exchange(*this, objectBase) {
+    Place(logList, 20, 20, 490, 150);
+    Name(logList, "log", "Log");
+    logList.setFrameShape(QFrame::Box);
+    logList.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Long lines are cut off at the right edge rather than scrolled to.
+    logList.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    logList.setTextElideMode(Qt::ElideNone);
+    logList.setSelectionMode(QAbstractItemView::SingleSelection);
+    appendLogLine(TimeStamp() + QString::fromUtf8(" - Приложение запущено"));
+
+    AddItems(portList, {"COM1", "COM2", "COM3", "COM4", "OFF"});
+    PlaceList(portList, 510, 20, 610);
+    NameList(portList, "port", "Port");
+    connect(&link, &CSerialLink::statusMessage, this, &CKelvarinView::OnStatusMessage);
+    link.OpenStoredPort();
+    // activated, not currentIndexChanged: the program's own selections must not
+    // count as the operator's pick.
+    connect(&portList, &QComboBox::activated, &link, [this] { link.OnPortListChange(); });
+    connect(&link, &CSerialLink::bytesReceived, this, [this](const QByteArray& bytes) {
+        RunExchange([&] {
+            exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                  static_cast<std::size_t>(bytes.size()));
+        });
+    });
+
+    AddItems(objectStateList, {"НЕ ОБУЧЕН", "ОБУЧЕН"});
+    PlaceList(objectStateList, 20, 240, 140);
+    NameList(objectStateList, "objectState", "Object state");
+    objectStateList.setCurrentIndex(0);
+
+    Place(readBaseButton, 510, 130, 610, 160);
+    Place(writeBaseButton, 510, 170, 610, 200);
+    Place(readNumberButton, 490, 220, 610, 250);
+    Place(writeNumberButton, 490, 260, 610, 290);
+
+    Place(objectNumberSpin, 180, 240, 230, 270);
+    Name(objectNumberSpin, "objectNumber", "Object number");
+    SetUpSpin(objectNumberSpin, 1, 600, 1);
+    Place(leftTransmitterSpin, 300, 240, 350, 270);
+    Name(leftTransmitterSpin, "transmitterByte2", "Transmitter byte 2");
+    SetUpSpin(leftTransmitterSpin, 0, 255, 0);
+    Place(rightTransmitterSpin, 360, 240, 410, 270);
+    Name(rightTransmitterSpin, "transmitterByte1", "Transmitter byte 1");
+    SetUpSpin(rightTransmitterSpin, 0, 255, 0);
+
+    AddItems(modeList, {"РУЧНОЙ", "АВТОМАТИЧ", "КОМПЬЮТЕР"});
+    PlaceList(modeList, 20, 330, 140);
+    NameList(modeList, "mode", "Mode");
+    modeList.setCurrentIndex(0);
+    AddItems(periodList, {"4 МИН", "6 МИН", "8 МИН", "10 МИН", "12 МИН", "14 МИН", "16 МИН",
+                          "18 МИН", "20 МИН", "ВЫКЛ"});
+    PlaceList(periodList, 160, 330, 250);
+    NameList(periodList, "channelPeriod", "Channel period");
+    periodList.setCurrentIndex(3);
+    AddItems(relayList, {"2 МИН", "3 СЕК", "СБРОС"});
+    PlaceList(relayList, 410, 330, 480);
+    NameList(relayList, "relay", "Relay");
+    relayList.setCurrentIndex(0);
+    AddItems(backlightList, {"ВЫКЛЮЧЕНА", "ПРИ РАБОТЕ", "ПОСТОЯННО"});
+    PlaceList(backlightList, 270, 330, 390);
+    NameList(backlightList, "backlight", "Backlight");
+    backlightList.setCurrentIndex(1);
+
+    Place(readSetupButton, 490, 305, 610, 335);
+    Place(writeSetupButton, 490, 345, 610, 375);
+    Place(progress, 20, 170, 490, 200);
+    Name(progress, "progress", "Progress");
+    progress.setTextVisible(false);
+    progress.setRange(0, 100);
+    progress.setValue(0);
+
+    const std::pair<QPushButton*, void (CExchange::*)()> buttons[] = {
+        {&readNumberButton, &CExchange::OnReadNumber},
+        {&writeNumberButton, &CExchange::OnWriteNumber},
+        {&readBaseButton, &CExchange::OnReadBase},
+        {&writeBaseButton, &CExchange::OnWriteBase},
+        {&readSetupButton, &CExchange::OnReadSetup},
+        {&writeSetupButton, &CExchange::OnWriteSetup},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { RunExchange([&] { (exchange.*handler)(); }); });
+
+    connect(&exchangeTimer, &QTimer::timeout, this,
+            [this] { RunExchange([&] { exchange.ExchangeTick(); }); });
+    exchangeTimer.start(exchangeTickMs);
+}
+
+CKelvarinView::~CKelvarinView() {
+    exchangeTimer.stop();
+    // An open confirmation would answer into an exchange that is going away.
+    delete rewriteDlg.data();
+    // The reader must be stopped while the controls it feeds still exist.
+    link.ClosePort();
+}
+
+template <typename Call> void CKelvarinView::RunExchange(Call call) {
+    call();
+    const bool idle = exchange.IsIdle();
+    if (idle != wasIdle) {
+        wasIdle = idle;
+        emit idleChanged(idle);
+    }
+}
+
+void CKelvarinView::appendLogLine(const QString& line) {
+    logList.addItem(line);
+    const int count = logList.count();
+    if (count - logTailLines >= 0)
+        logList.scrollToItem(logList.item(count - logTailLines), QAbstractItemView::PositionAtTop);
+    if (logFile)
+        logFile->Append(line);
+}
+
+void CKelvarinView::OnFilePrint() {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintPanelLabels(printer);
+}
+
+std::string CKelvarinView::TimeOfDay() {
+    return TimeStamp().toStdString();
+}
+
+void CKelvarinView::AppendLogLine(const std::string& line) {
+    appendLogLine(QString::fromStdString(line));
+}
+
+void CKelvarinView::WriteTelegram(const Telegram& telegram) {
+    link.WriteTelegram(telegram);
+}
+
+void CKelvarinView::SetProgressRange(int minimum, int maximum) {
+    progress.setRange(minimum, maximum);
+}
+
+void CKelvarinView::SetProgressStep(int step) {
+    progressStep = step;
+}
+
+void CKelvarinView::SetProgressPos(int position) {
+    // QProgressBar ignores a value outside its range; a progress bar control clamps.
+    progress.setValue(std::clamp(position, progress.minimum(), progress.maximum()));
+}
+
+void CKelvarinView::StepProgress() {
+    const int minimum = progress.minimum();
+    const int maximum = progress.maximum();
+    int position = progress.value() + progressStep;
+    if (position > maximum && maximum > minimum)
+        position = (position - minimum) % (maximum - minimum) + minimum;
+    SetProgressPos(position);
+}
+
+void CKelvarinView::AskOverwrite() {
+    rewriteDlg = new CRewriteDlg(this);
+    rewriteDlg->setAttribute(Qt::WA_DeleteOnClose);
+    // Modal for the operator, but the timer and the port go on while it is open.
+    rewriteDlg->setWindowModality(Qt::ApplicationModal);
+    connect(rewriteDlg, &QDialog::finished, this, [this](int result) {
+        RunExchange([&] { exchange.AnswerOverwrite(result == QDialog::Accepted); });
+    });
+    rewriteDlg->show();
+}
+
+void CKelvarinView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setBackground(palette().window());
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    PaintPanelLabels(painter);
+}
+
+void CKelvarinView::SelectListItem(QComboBox& list, int index) {
+    list.setCurrentIndex(index >= 0 && index < list.count() ? index : -1);
+}
+
+void CKelvarinView::OnStatusMessage(const QString& text) {
+    std::fprintf(stderr, "kelvarin: %s\n", qUtf8Printable(text));
+    lastStatusMessage = text;
+    emit statusMessage(text);
+}

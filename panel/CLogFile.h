@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// The --log-file mirror of the log list: every line appended to a text file as
+// well, UTF-8, one line each, flushed at once so that a watching script or a
+// crash loses nothing.
+class CLogFile {
+public:
+    // Opens path for appending; false (with the reason in ErrorString) when it cannot.
+    bool Open(const QString& path);
+    void Append(const QString& line);
+    QString ErrorString() const { return file.errorString(); }
+
+private:
+    QFile file;
+};

@@ -1,0 +1,528 @@
+#include "common/TestMain.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CKelvarinApp.h"
+#include "app/CMainFrame.h"
+#include "app/CRecentFileList.h"
+#include "app/CommandLine.h"
+#include "base/CKelvarinDoc.h"
+#include "base/ObjectBase.h"
+#include "link/CPortMapping.h"
+#include "panel/CKelvarinView.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <memory>
+
+namespace {
+
+QSettings Profile() {
+    return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+}
+
+CPortMapping NowhereMapping() {
+    CPortMapping mapping;
+    for (int n = 1; n <= 4; ++n)
+        mapping.SetOverride(QStringLiteral("COM%1").arg(n),
+                            QStringLiteral("/nonexistent/tty%1").arg(n));
+    return mapping;
+}
+
+QString MakeFile(const QString& path, qsizetype size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\0')) != size)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QStringList ActionTexts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (QAction* action : actions)
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+}
+
+QMenu* MenuNamed(CMainFrame& frame, const QString& title) {
+    for (QAction* action : frame.menuBar()->actions())
+        if (action->text() == title)
+            return action->menu();
+    return nullptr;
+}
+
+QList<QAction*> RecentItems(CMainFrame& frame) {
+    QList<QAction*> items;
+    for (QAction* action : MenuNamed(frame, QStringLiteral("&File"))->actions())
+        if (action->statusTip() == QStringLiteral("Open this document"))
+            items << action;
+    return items;
+}
+
+// Answers every message box the document shows while a test runs, keeping the texts.
+class MessageBoxAnswerer : public QObject {
+public:
+    MessageBoxAnswerer() {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->accept();
+            }
+        });
+        timer.start(10);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer;
+};
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+private:
+    CObjectBase objectBase;
+    std::unique_ptr<CKelvarinDoc> doc;
+    CRecentFileList recentFiles;
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString FilePath(const QString& name) { return dir->filePath(name); }
+
+private slots:
+    void init() {
+        QSettings profile = Profile();
+        profile.clear();
+        profile.setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 4);
+        profile.sync();
+        dir = std::make_unique<QTemporaryDir>();
+        objectBase = CObjectBase{};
+        recentFiles = CRecentFileList{};
+        doc = std::make_unique<CKelvarinDoc>(objectBase);
+        frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping());
+        frame->show();
+    }
+    void cleanup() {
+        frame.reset();
+        doc.reset();
+        dir.reset();
+    }
+
+    void maximisedPosition_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QPoint>("position");
+        QTest::newRow("1024 x 768") << QSize(1024, 768) << QPoint(25, 19);
+        QTest::newRow("1280 x 1024") << QSize(1280, 1024) << QPoint(32, 25);
+        QTest::newRow("1920 x 1080") << QSize(1920, 1080) << QPoint(48, 27);
+        QTest::newRow("smaller than 40") << QSize(39, 39) << QPoint(0, 0);
+    }
+    void maximisedPosition() {
+        QFETCH(QSize, screen);
+        QFETCH(QPoint, position);
+        QCOMPARE(MaximisedPosition(screen), position);
+    }
+
+    void windowKeepsItsSize() {
+        QCOMPARE(frame->size(), QSize(640, 480));
+        frame->resize(800, 600);
+        QCOMPARE(frame->size(), QSize(640, 480));
+        frame->resize(320, 200);
+        QCOMPARE(frame->size(), QSize(640, 480));
+
+        frame->showMaximized();
+        const QPoint expected = MaximisedPosition(QGuiApplication::primaryScreen()->size());
+        QTRY_COMPARE_WITH_TIMEOUT(frame->pos(), expected, 2000);
+        QCOMPARE(frame->size(), QSize(640, 480));
+    }
+
+    void titleFollowsTheDocument() {
+        MessageBoxAnswerer answerer;
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Kelvarin"));
+        QVERIFY(frame->OpenFile(MakeFile(FilePath("objects.bin"), 7212)));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("objects.bin - Kelvarin"));
+
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QTest::keyClick(frame.get(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Kelvarin"));
+
+        objectBase.deviceBaseComplete = 1;
+        QVERIFY(frame->SaveFile(FilePath("saved")));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("saved - Kelvarin"));
+        QCOMPARE(recentFiles.Entries().value(0), QFileInfo(FilePath("saved")).absoluteFilePath());
+    }
+
+    void fileMenuAsGiven() {
+        QVERIFY(MenuNamed(*frame, QStringLiteral("&File")));
+        QVERIFY(MenuNamed(*frame, QStringLiteral("&Help")));
+        QCOMPARE(ActionTexts(frame->menuBar()->actions()), (QStringList{"&File", "&Help"}));
+        const QList<QAction*> file = MenuNamed(*frame, QStringLiteral("&File"))->actions();
+        QCOMPARE(ActionTexts(file), (QStringList{"&Open...", "&Save", "Save &As...", "-", "-",
+                                                 "Recent File", "-", "E&xit"}));
+        QVERIFY(!file[5]->isEnabled());
+        QCOMPARE(file[0]->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(file[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(file[2]->statusTip(), QStringLiteral("Save the active document with a new name"));
+        QCOMPARE(file[7]->statusTip(),
+                 QStringLiteral("Quit the application; prompts to save documents"));
+        QCOMPARE(ActionTexts(MenuNamed(*frame, QStringLiteral("&Help"))->actions()),
+                 QStringList{"&About Kelvarin..."});
+    }
+
+    void acceleratorsReachTheirCommands_data() {
+        QTest::addColumn<QString>("key");
+        QTest::newRow("new") << "Ctrl+N";
+        QTest::newRow("open") << "Ctrl+O";
+        QTest::newRow("save") << "Ctrl+S";
+        QTest::newRow("print") << "Ctrl+P";
+    }
+    void acceleratorsReachTheirCommands() {
+        QFETCH(QString, key);
+        int bound = 0;
+        for (QAction* action : frame->actions())
+            if (action->shortcut() == QKeySequence(key))
+                ++bound;
+        QCOMPARE(bound, 1);
+    }
+
+    void toolbarButtons() {
+        auto* toolBar = frame->findChild<QToolBar*>();
+        QVERIFY(toolBar);
+        QCOMPARE(toolBar->iconSize(), QSize(16, 15));
+        QCOMPARE(ActionTexts(toolBar->actions()),
+                 (QStringList{"&Open...", "&Save", "-", "&About Kelvarin..."}));
+        QCOMPARE(toolBar->actions()[3]->toolTip(), QStringLiteral("About"));
+        QCOMPARE(toolBar->actions()[0]->statusTip(), QStringLiteral("Open an existing document"));
+    }
+
+    void recentFilesKeepTheNineNewest() {
+        QStringList opened;
+        for (int i = 1; i <= 10; ++i) {
+            opened.prepend(MakeFile(FilePath(QStringLiteral("base%1").arg(i)), 0));
+            QVERIFY(frame->OpenFile(opened.first()));
+        }
+        QCOMPARE(recentFiles.Entries(), opened.mid(0, 9));
+        const QList<QAction*> items = RecentItems(*frame);
+        QCOMPARE(items.size(), 9);
+        for (int i = 0; i < 9; ++i) {
+            const QString shown = items[i]->text().mid(3);
+            QCOMPARE(items[i]->text().left(3), QStringLiteral("&%1 ").arg(i + 1));
+            QVERIFY(shown.size() <= 30);
+            QVERIFY2(shown.endsWith(QFileInfo(opened[i]).fileName()), qPrintable(shown));
+        }
+        QVERIFY(!MenuNamed(*frame, QStringLiteral("&File"))->actions()[5]->isVisible());
+
+        // Opening one already listed moves it up rather than listing it twice.
+        QVERIFY(frame->OpenFile(opened[4]));
+        QCOMPARE(recentFiles.Entries().first(), opened[4]);
+        QCOMPARE(recentFiles.Entries().size(), 9);
+        QCOMPARE(recentFiles.Entries().count(opened[4]), 1);
+    }
+
+    void recentFileThatFailsLeavesTheList() {
+        MessageBoxAnswerer answerer;
+        const QString kept = MakeFile(FilePath("kept"), 0);
+        const QString gone = MakeFile(FilePath("gone"), 0);
+        QVERIFY(frame->OpenFile(kept));
+        QVERIFY(frame->OpenFile(gone));
+        frame->OnFileNew();
+        QVERIFY(QFile::remove(gone));
+
+        RecentItems(*frame)[0]->trigger();
+        QCOMPARE(answerer.texts.size(), 1);
+        QCOMPARE(recentFiles.Entries(), QStringList{kept});
+        QCOMPARE(RecentItems(*frame).size(), 1);
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Kelvarin"));
+
+        RecentItems(*frame)[0]->trigger();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("kept - Kelvarin"));
+    }
+
+    void abbreviatePath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short stays") << "/home/ops/base.bin"
+                                     << "/home/ops/base.bin";
+        QTest::newRow("exactly 30")
+            << "/home/operator/bases/b123.bin" + QString("x") << "/home/operator/bases/b123.binx";
+        QTest::newRow("leading folders go") << "/home/user/documents/projects/base/object.bin"
+                                            << "/.../projects/base/object.bin";
+        QTest::newRow("only the name fits") << "/home/user/a-rather-long-base-file.bin"
+                                            << "a-rather-long-base-file.bin";
+        QTest::newRow("long name is cut")
+            << "/srv/" + QString(40, QLatin1Char('n')) << QString(27, QLatin1Char('n')) + "...";
+    }
+    void abbreviatePath() {
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        QCOMPARE(AbbreviatePath(path, 30), shown);
+        QVERIFY(AbbreviatePath(path, 30).size() <= 30);
+    }
+
+    void ampersandInPathIsNotAnAccessLetter() {
+        const QString path = MakeFile(FilePath("R&D"), 0);
+        QVERIFY(frame->OpenFile(path));
+        QVERIFY(RecentItems(*frame)[0]->text().endsWith(QStringLiteral("R&&D")));
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("logFile");
+        QTest::addColumn<QString>("com2");
+        QTest::newRow("nothing") << QStringList{} << true << 0 << ""
+                                 << ""
+                                 << "";
+        QTest::newRow("file") << QStringList{"objects.bin"} << true << 0 << "objects.bin"
+                              << ""
+                              << "";
+        QTest::newRow("all options")
+            << QStringList{"--log-file", "/tmp/k.log",        "--port", "COM2=/dev/pts/7",
+                           "--port",     "COM1=/dev/ttyUSB0", "b.bin"}
+            << true << 0 << "b.bin"
+            << "/tmp/k.log"
+            << "/dev/pts/7";
+        QTest::newRow("bad port") << QStringList{"--port", "COM9=/dev/x"} << false << 1 << ""
+                                  << ""
+                                  << "";
+        QTest::newRow("two files") << QStringList{"a", "b"} << false << 1 << ""
+                                   << ""
+                                   << "";
+        QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << false << 1 << ""
+                                        << ""
+                                        << "";
+        QTest::newRow("version") << QStringList{"--version"} << false << 0 << ""
+                                 << ""
+                                 << "";
+        QTest::newRow("help") << QStringList{"--help"} << false << 0 << ""
+                              << ""
+                              << "";
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, goOn);
+        QFETCH(int, exitCode);
+        QFETCH(QString, fileName);
+        QFETCH(QString, logFile);
+        QFETCH(QString, com2);
+        CCommandLine parsed;
+        int code = -1;
+        QCOMPARE(ParseCommandLine(QStringList{"kelvarin"} + arguments, parsed, code), goOn);
+        QCOMPARE(code, exitCode);
+        if (!goOn)
+            return;
+        QCOMPARE(parsed.fileName, fileName);
+        QCOMPARE(parsed.logFilePath, logFile);
+        if (!com2.isEmpty())
+            QCOMPARE(parsed.portMapping.DevicePath(QStringLiteral("COM2")), com2);
+    }
+
+    void aboutBoxCloses_data() {
+        QTest::addColumn<int>("how"); // 0 OK, 1 Escape, 2 close box
+        QTest::addColumn<int>("result");
+        QTest::newRow("OK") << 0 << int(QDialog::Accepted);
+        QTest::newRow("Escape") << 1 << int(QDialog::Rejected);
+        QTest::newRow("close box") << 2 << int(QDialog::Rejected);
+    }
+    void aboutBoxCloses() {
+        QFETCH(int, how);
+        QFETCH(int, result);
+        CAboutDlg about(frame.get());
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Kelvarin"));
+        auto* version = about.findChild<QLabel*>(QStringLiteral("version"));
+        QVERIFY(version);
+        QVERIFY(version->text().contains(QStringLiteral(KELVARIN_VERSION)));
+        bool answered = false;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != &about)
+                return;
+            answered = true;
+            if (how == 0) {
+                auto* ok = about.findChild<QPushButton*>();
+                QVERIFY(ok->isDefault());
+                QTest::keyClick(ok, Qt::Key_Return);
+            } else if (how == 1) {
+                QTest::keyClick(&about, Qt::Key_Escape);
+            } else {
+                about.close();
+            }
+        });
+        QCOMPARE(about.exec(), result);
+        QVERIFY(answered);
+    }
+
+    void fileCommandsWaitWhileTheExchangeRuns() {
+        const QString recent = MakeFile(FilePath("recent"), 0);
+        QVERIFY(frame->OpenFile(recent));
+        const QList<QAction*> file = MenuNamed(*frame, QStringLiteral("&File"))->actions();
+        const QList<QAction*> guarded{file[0], file[1], file[2], RecentItems(*frame)[0]};
+
+        QPushButton* readBase = nullptr;
+        for (QPushButton* button : frame->View().findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("Read Base"))
+                readBase = button;
+        QVERIFY(readBase);
+        QTest::mouseClick(readBase, Qt::LeftButton);
+        for (QAction* action : guarded)
+            QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+        QVERIFY(frame->findChild<QAction*>(QStringLiteral("about"))->isEnabled());
+
+        // No port is open, so the exchange gives up after six seconds.
+        QTRY_VERIFY_WITH_TIMEOUT(frame->View().IsIdle(), 10000);
+        for (QAction* action : guarded)
+            QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
+        QVERIFY(log->item(log->count() - 1)->text().endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+    }
+
+    // The application as a whole: start-up, profile, command line and exit.
+
+    void firstRunLeavesNoRecentSection() {
+        cleanup();
+        {
+            CKelvarinApp app;
+            int exitCode = -1;
+            QVERIFY(app.InitInstance({"kelvarin"}, exitCode));
+            QCOMPARE(exitCode, 0);
+            QVERIFY(app.MainFrame()->isVisible());
+            QCOMPARE(app.PreviewPages(), 0);
+            const QList<QAction*> file =
+                MenuNamed(*app.MainFrame(), QStringLiteral("&File"))->actions();
+            QVERIFY(file[5]->isVisible());
+            QVERIFY(!file[5]->isEnabled());
+            app.ExitInstance();
+        }
+        QSettings profile = Profile();
+        QVERIFY(!profile.childGroups().contains(QStringLiteral("Recent File List")));
+        QVERIFY(!profile.contains(QStringLiteral("Settings/PreviewPages")));
+    }
+
+    void profileIsReadAndWrittenBack_data() {
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<QStringList>("recent");
+        QTest::addColumn<int>("previewPages");
+        QTest::addColumn<QVariantMap>("written"); // null QVariant: the value is absent
+        QTest::newRow("gaps close up") << QVariantMap{{"Recent File List/File1", "/a"},
+                                                      {"Recent File List/File2", ""},
+                                                      {"Recent File List/File4", "/b"}}
+                                       << QStringList{"/a", "/b"} << 0
+                                       << QVariantMap{{"Recent File List/File1", "/a"},
+                                                      {"Recent File List/File2", "/b"},
+                                                      {"Recent File List/File4", QVariant()}};
+        QTest::newRow("only empty entries")
+            << QVariantMap{{"Recent File List/File1", ""}} << QStringList{} << 0
+            << QVariantMap{{"Recent File List/File1", QVariant()}};
+        QTest::newRow("preview pages kept")
+            << QVariantMap{{"Settings/PreviewPages", 3}} << QStringList{} << 3
+            << QVariantMap{{"Settings/PreviewPages", 3}};
+        QTest::newRow("unreadable preview pages") << QVariantMap{{"Settings/PreviewPages", "many"}}
+                                                  << QStringList{} << 0 << QVariantMap{};
+    }
+    void profileIsReadAndWrittenBack() {
+        QFETCH(QVariantMap, stored);
+        QFETCH(QStringList, recent);
+        QFETCH(int, previewPages);
+        QFETCH(QVariantMap, written);
+        cleanup();
+        {
+            QSettings profile = Profile();
+            for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+                profile.setValue(it.key(), it.value());
+        }
+        {
+            CKelvarinApp app;
+            int exitCode = -1;
+            QVERIFY(app.InitInstance({"kelvarin"}, exitCode));
+            QCOMPARE(app.RecentFiles().Entries(), recent);
+            QCOMPARE(app.PreviewPages(), previewPages);
+            QCOMPARE(RecentItems(*app.MainFrame()).size(), recent.size());
+            app.ExitInstance();
+        }
+        QSettings profile = Profile();
+        for (auto it = written.cbegin(); it != written.cend(); ++it) {
+            if (it.value().isNull())
+                QVERIFY2(!profile.contains(it.key()), qPrintable(it.key()));
+            else
+                QCOMPARE(profile.value(it.key()).toString(), it.value().toString());
+        }
+        if (recent.isEmpty())
+            QVERIFY(!profile.childGroups().contains(QStringLiteral("Recent File List")));
+    }
+
+    void recentFilesSurviveARestart() {
+        cleanup();
+        dir = std::make_unique<QTemporaryDir>();
+        QStringList opened;
+        {
+            CKelvarinApp app;
+            int exitCode = -1;
+            QVERIFY(app.InitInstance({"kelvarin"}, exitCode));
+            for (int i = 1; i <= 10; ++i) {
+                opened.prepend(MakeFile(FilePath(QStringLiteral("f%1").arg(i)), 0));
+                QVERIFY(app.MainFrame()->OpenFile(opened.first()));
+            }
+            app.ExitInstance();
+        }
+        QSettings profile = Profile();
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(profile.value(QStringLiteral("Recent File List/File%1").arg(i + 1)).toString(),
+                     opened[i]);
+        QVERIFY(!profile.contains(QStringLiteral("Recent File List/File10")));
+
+        CKelvarinApp restarted;
+        int exitCode = -1;
+        QVERIFY(restarted.InitInstance({"kelvarin"}, exitCode));
+        QCOMPARE(restarted.RecentFiles().Entries(), opened.mid(0, 9));
+    }
+
+    void fileOnTheCommandLine() {
+        cleanup();
+        dir = std::make_unique<QTemporaryDir>();
+        MessageBoxAnswerer answerer;
+        const QString logPath = FilePath("run.log");
+        CKelvarinApp app;
+        int exitCode = -1;
+        QVERIFY(app.InitInstance({"kelvarin", "--log-file", logPath, "--port", "COM1=/nonexistent",
+                                  MakeFile(FilePath("start.bin"), 7212)},
+                                 exitCode));
+        QCOMPARE(app.MainFrame()->windowTitle(), QStringLiteral("start.bin - Kelvarin"));
+        QCOMPARE(answerer.texts, QStringList{"Загружен файл базы объектов ПЦН VX-418"});
+
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].endsWith(QStringLiteral(" - Приложение запущено")));
+        QCOMPARE(lines[1], QStringLiteral("Все порты закрыты"));
+    }
+
+    void failedCommandLineFileEndsStartUp() {
+        cleanup();
+        dir = std::make_unique<QTemporaryDir>();
+        MessageBoxAnswerer answerer;
+        CKelvarinApp app;
+        int exitCode = -1;
+        QVERIFY(!app.InitInstance({"kelvarin", MakeFile(FilePath("short.bin"), 7211)}, exitCode));
+        QCOMPARE(exitCode, 1);
+        QVERIFY(!app.MainFrame());
+        QCOMPARE(answerer.texts.size(), 1);
+    }
+};
+
+KELVARIN_TEST_MAIN(TestApp)
+#include "tst_App.moc"
