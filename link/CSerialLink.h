@@ -10,6 +10,8 @@
 #include <functional>
 
 class QComboBox;
+class QThread;
+class CPortReader;
 
 // The one serial line of the program: the port, its reader thread and the choice
 // of port (stored in the profile as NumComPort, shown in the view's port list).
@@ -35,4 +37,15 @@ signals:
     // Why a port could not be opened, or that the device went away: for the
     // status bar and standard error, never for the log.
     void statusMessage(const QString& text);
+
+private:
+    QComboBox& portList;
+    LogFunction appendLogLine;
+    CPortMapping mapping;
+    // Both exist exactly while a port is open; the reader runs on the thread.
+    QThread* readerThread = nullptr;
+    CPortReader* reader = nullptr;
+    // Counts opens, so that a late signal of an earlier reader is not taken for
+    // news about the port open now.
+    unsigned openCount = 0;
 };

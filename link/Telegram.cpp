@@ -8,7 +8,8 @@ constexpr std::array<uint8_t, 256> MakeCrcTable() {
     for (unsigned value = 0; value < 256; ++value) {
         uint8_t crc = static_cast<uint8_t>(value);
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0xB8) : static_cast<uint8_t>(crc >> 1);
+            crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0xB8)
+                            : static_cast<uint8_t>(crc >> 1);
         table[value] = crc;
     }
     return table;
@@ -18,7 +19,9 @@ constexpr std::array<uint8_t, 256> crcTable = MakeCrcTable();
 
 } // namespace
 
-uint8_t CrcStep(uint8_t byte, uint8_t crc) { return crcTable[static_cast<uint8_t>(byte ^ crc)]; }
+uint8_t CrcStep(uint8_t byte, uint8_t crc) {
+    return crcTable[static_cast<uint8_t>(byte ^ crc)];
+}
 
 uint8_t TelegramChecksum(const uint8_t* bytes, std::size_t count) {
     uint8_t crc = 0;

@@ -1,0 +1,169 @@
+// kelvarin-sim: a stand-in for the VX-418K monitoring console on a
+// pseudo-terminal or a serial device, for training and for trying Kelvarin
+// without the console.
+
+#include "sim/CSimPty.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+const char* const usage =
+    "Usage: kelvarin-sim [options]\n"
+    "Answers Kelvarin's requests as the VX-418K monitoring console does.\n"
+    "Without --device it makes a pseudo-terminal and prints its path: start\n"
+    "Kelvarin with --port COM1=<that path> and pick COM1.\n"
+    "\n"
+    "Line:\n"
+    "  --device PATH        serve a serial device (2400 8N1) instead of a pseudo-terminal\n"
+    "  --paced              send replies at the real speed of 2400 baud (4.17 ms a byte)\n"
+    "  --break-after SEC    put a break on the line SEC seconds after the start\n"
+    "                       (only with --device: a pseudo-terminal cannot carry a break)\n"
+    "Console contents:\n"
+    "  --learned N          objects 1..N have sample transmitters learned (default 0)\n"
+    "  --console-version M.NN  version reported in settings replies (default 1.05)\n"
+    "Faults:\n"
+    "  --silent             answer nothing\n"
+    "  --answer-copy N      answer only the N-th copy of the same request (2: the first repeat)\n"
+    "  --reply-letter L     answer with letter L instead of the right one\n"
+    "  --bad-checksum       every reply carries a wrong checksum\n"
+    "  --bad-line-end       every reply ends in LF CR instead of CR LF\n"
+    "  --partial            send only the first 10 bytes of each reply\n"
+    "  --noise              stray bytes before and after each reply\n"
+    "  --chatter            a \"T\", \"I\" or \"A\" telegram before each reply\n"
+    "  --answer-twice       send every reply twice\n"
+    "  --delay MS           wait MS milliseconds before each reply\n"
+    "Other:\n"
+    "  --help               this text\n"
+    "  --version            the program's version\n";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "kelvarin-sim: %s\nTry --help.\n", message.c_str());
+    return 2;
+}
+
+bool ToInt(const char* text, int low, int high, int& value) {
+    char* end = nullptr;
+    const long parsed = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || parsed < low || parsed > high)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SimFaults faults;
+    std::string device;
+    int learned = 0;
+    int breakAfter = -1;
+    int versionMajor = 1;
+    int versionMinor = 5;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto needsValue = [&] {
+            if (!value)
+                return false;
+            ++i;
+            return true;
+        };
+        if (option == "--help") {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (option == "--version") {
+            std::printf("kelvarin-sim %s\n", KELVARIN_VERSION);
+            return 0;
+        } else if (option == "--device") {
+            if (!needsValue())
+                return Fail("--device needs a path");
+            device = value;
+        } else if (option == "--paced") {
+            faults.paced = true;
+        } else if (option == "--break-after") {
+            if (!needsValue() || !ToInt(value, 0, 86400, breakAfter))
+                return Fail("--break-after needs a number of seconds");
+        } else if (option == "--learned") {
+            if (!needsValue() || !ToInt(value, 0, CSimConsole::objectCount, learned))
+                return Fail("--learned needs a count from 0 to 600");
+        } else if (option == "--console-version") {
+            if (!needsValue() || std::sscanf(value, "%d.%d", &versionMajor, &versionMinor) != 2 ||
+                versionMajor < 0 || versionMajor > 255 || versionMinor < 0 || versionMinor > 255)
+                return Fail("--console-version needs a version such as 1.05");
+        } else if (option == "--silent") {
+            faults.silent = true;
+        } else if (option == "--answer-copy") {
+            if (!needsValue() || !ToInt(value, 1, 100, faults.answerCopy))
+                return Fail("--answer-copy needs a number from 1 to 100");
+        } else if (option == "--reply-letter") {
+            if (!needsValue() || std::strlen(value) != 1)
+                return Fail("--reply-letter needs one letter");
+            faults.replyLetter = value[0];
+        } else if (option == "--bad-checksum") {
+            faults.badChecksum = true;
+        } else if (option == "--bad-line-end") {
+            faults.badLineEnd = true;
+        } else if (option == "--partial") {
+            faults.partialReply = true;
+        } else if (option == "--noise") {
+            faults.noise = true;
+        } else if (option == "--chatter") {
+            faults.chatter = true;
+        } else if (option == "--answer-twice") {
+            faults.answerTwice = true;
+        } else if (option == "--delay") {
+            if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
+                return Fail("--delay needs milliseconds from 0 to 60000");
+        } else {
+            return Fail("unknown option " + option);
+        }
+    }
+    if (breakAfter >= 0 && device.empty())
+        return Fail("--break-after needs --device: a pseudo-terminal cannot carry a break");
+
+    // Signals are taken by sigwait below, not by handlers, so block them before
+    // the line's thread starts and inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    CSimPty line = device.empty() ? CSimPty() : CSimPty(device);
+    if (!line.IsOpen())
+        return Fail(line.Error());
+    line.WithConsole([&](CSimConsole& console) {
+        console.faults = faults;
+        console.LearnSample(learned);
+        console.settings.versionMajor = static_cast<uint8_t>(versionMajor);
+        console.settings.versionMinor = static_cast<uint8_t>(versionMinor);
+        return 0;
+    });
+    line.Start();
+
+    std::printf("Simulated VX-418K console on %s\n", line.SlavePath().c_str());
+    if (device.empty())
+        std::printf("Start Kelvarin with: kelvarin --port COM1=%s\n", line.SlavePath().c_str());
+    std::printf("Stop with Ctrl+C.\n");
+    std::fflush(stdout);
+
+    if (breakAfter >= 0) {
+        const timespec wait{breakAfter, 0};
+        if (sigtimedwait(&stopSignals, nullptr, &wait) < 0) {
+            std::printf(line.SendBreak() ? "Break sent.\n" : "The break could not be sent.\n");
+            std::fflush(stdout);
+        } else {
+            return 0;
+        }
+    }
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    return 0;
+}

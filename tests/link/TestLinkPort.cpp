@@ -1,0 +1,354 @@
+#include "common/TestMain.h"
+
+#include "link/CSerialLink.h"
+#include "sim/CSimPty.h"
+
+#include <QComboBox>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QString numComPortKey = QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort");
+
+QSettings Profile() {
+    return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+}
+
+QByteArray Bytes(const Telegram& telegram) {
+    return QByteArray(reinterpret_cast<const char*>(telegram.data()), telegram.size());
+}
+
+Telegram Request(char letter, std::initializer_list<uint8_t> payload = {}) {
+    Telegram telegram = BlankTelegram(letter);
+    std::size_t at = 2;
+    for (uint8_t byte : payload)
+        telegram[at++] = byte;
+    FrameTelegram(telegram);
+    return telegram;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The view's side of the link: its port list, its log and what reached it.
+struct Panel {
+    explicit Panel(CPortMapping mapping) {
+        portList.addItems({"COM1", "COM2", "COM3", "COM4", "OFF"});
+        link = std::make_unique<CSerialLink>(
+            portList, [this](const QString& line) { log.append(line); }, std::move(mapping));
+        QObject::connect(link.get(), &CSerialLink::bytesReceived,
+                         [this](const QByteArray& bytes) { received += bytes; });
+        QObject::connect(link.get(), &CSerialLink::statusMessage,
+                         [this](const QString& text) { status.append(text); });
+    }
+    void Pick(int index) {
+        portList.setCurrentIndex(index);
+        link->OnPortListChange();
+    }
+
+    QComboBox portList;
+    QStringList log;
+    QStringList status;
+    QByteArray received;
+    std::unique_ptr<CSerialLink> link;
+};
+
+CPortMapping MapCom1(const std::string& path) {
+    CPortMapping mapping;
+    mapping.SetOverride(QStringLiteral("COM1"), QString::fromStdString(path));
+    return mapping;
+}
+
+} // namespace
+
+class TestLinkPort : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void mapping_data();
+    void mapping();
+    void requestAndReply();
+    void bytesArriveInOrder();
+    void reopenSamePort();
+    void heldPortFails();
+    void storedPort_data();
+    void storedPort();
+    void storedPortMissing();
+    void offWithNothingOpen();
+    void stopWhileStreaming();
+    void deviceLost();
+};
+
+void TestLinkPort::initTestCase() {
+    // Pseudo-terminals have no modem lines; the warning about it is expected.
+    QLoggingCategory::setFilterRules(QStringLiteral("kelvarin.link.warning=false"));
+}
+
+void TestLinkPort::init() {
+    Profile().clear();
+}
+
+void TestLinkPort::mapping_data() {
+    QTest::addColumn<QString>("stored");   // profile Ports/COM2, or empty
+    QTest::addColumn<QString>("override"); // command-line assignment, or empty
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("com1");
+    QTest::addColumn<QString>("com2");
+    QTest::newRow("defaults") << ""
+                              << "" << false << "/dev/ttyS0"
+                              << "/dev/ttyS1";
+    QTest::newRow("profile") << "/dev/ttyUSB0"
+                             << "" << false << "/dev/ttyS0"
+                             << "/dev/ttyUSB0";
+    QTest::newRow("override") << ""
+                              << "COM1=/dev/pts/5" << true << "/dev/pts/5"
+                              << "/dev/ttyS1";
+    QTest::newRow("override beats profile") << "/dev/ttyUSB0"
+                                            << "com2=/dev/pts/7" << true << "/dev/ttyS0"
+                                            << "/dev/pts/7";
+    QTest::newRow("COM5") << ""
+                          << "COM5=/dev/pts/5" << false << "/dev/ttyS0"
+                          << "/dev/ttyS1";
+    QTest::newRow("no device") << ""
+                               << "COM1=" << false << "/dev/ttyS0"
+                               << "/dev/ttyS1";
+    QTest::newRow("no assignment") << ""
+                                   << "COM1" << false << "/dev/ttyS0"
+                                   << "/dev/ttyS1";
+}
+
+void TestLinkPort::mapping() {
+    QFETCH(QString, stored);
+    QFETCH(QString, override);
+    QFETCH(bool, accepted);
+    QFETCH(QString, com1);
+    QFETCH(QString, com2);
+    if (!stored.isEmpty())
+        Profile().setValue(QStringLiteral("Ports/COM2"), stored);
+    CPortMapping mapping;
+    if (!override.isEmpty())
+        QCOMPARE(mapping.AddOverride(override), accepted);
+    QCOMPARE(mapping.DevicePath(QStringLiteral("COM1")), com1);
+    QCOMPARE(mapping.DevicePath(QStringLiteral("COM2")), com2);
+    QCOMPARE(mapping.DevicePath(QStringLiteral("COM4")), QStringLiteral("/dev/ttyS3"));
+    // An override lasts for the run only.
+    QVERIFY(!Profile().contains(QStringLiteral("Ports/COM1")));
+}
+
+void TestLinkPort::requestAndReply() {
+    CSimPty sim;
+    QVERIFY2(sim.IsOpen(), sim.Error().c_str());
+    sim.Start();
+    Panel panel(MapCom1(sim.SlavePath()));
+    panel.link->OpenPort(QStringLiteral("COM1"));
+    QCOMPARE(panel.log, QStringList{"Подключен порт COM1"});
+
+    // Object 1 is not learned: the reply carries 0xFF twice, which the line
+    // discipline doubles and the reader must undo.
+    const Telegram request = Request('C', {0, 1});
+    panel.link->WriteTelegram(request);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), 26, 5000);
+    QCOMPARE(sim.Requests().size(), std::size_t(1));
+    QCOMPARE(Bytes(sim.Requests().front()), Bytes(request));
+    CRxAssembler assembler;
+    RxResult result = RxResult::Pending;
+    for (char byte : panel.received)
+        result = assembler.AssembleRxByte(static_cast<uint8_t>(byte));
+    QCOMPARE(result, RxResult::Accepted);
+    QCOMPARE(assembler.rxTelegram[1], 'O');
+    QCOMPARE(assembler.rxTelegram[4], 0xFF);
+    QCOMPARE(assembler.rxTelegram[5], 0xFF);
+}
+
+void TestLinkPort::bytesArriveInOrder() {
+    CSimPty sim;
+    sim.Start();
+    Panel panel(MapCom1(sim.SlavePath()));
+    panel.link->OpenPort(QStringLiteral("COM1"));
+
+    QByteArray sent;
+    for (int chunk = 0; chunk < 40; ++chunk) {
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i <= chunk; ++i)
+            bytes.push_back(static_cast<uint8_t>(chunk * 31 + i * 7));
+        bytes.push_back(0xFF);
+        sent.append(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
+        sim.Send(std::move(bytes));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), sent.size(), 5000);
+    QCOMPARE(panel.received.toHex(), sent.toHex());
+}
+
+void TestLinkPort::reopenSamePort() {
+    CSimPty sim;
+    sim.Start();
+    Panel panel(MapCom1(sim.SlavePath()));
+    panel.Pick(0);
+    panel.Pick(0);
+    QCOMPARE(panel.log, (QStringList{"Подключен порт COM1", "Подключен порт COM1"}));
+    QCOMPARE(panel.portList.currentIndex(), 0);
+    QCOMPARE(Profile().value(numComPortKey).toInt(), 0);
+
+    panel.link->WriteTelegram(Request('E'));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), 26, 5000);
+    QCOMPARE(panel.received[1], 'U');
+}
+
+void TestLinkPort::heldPortFails() {
+    CSimPty sim;
+    sim.Start();
+    const int holder = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    QVERIFY(holder >= 0);
+    QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    Panel panel(MapCom1(sim.SlavePath()));
+    panel.Pick(0);
+    QCOMPARE(panel.log, QStringList{"Порт COM1 занят другим приложением или отсутствует"});
+    QCOMPARE(panel.portList.currentIndex(), 4);
+    QCOMPARE(Profile().value(numComPortKey).toInt(), 0);
+    QVERIFY2(panel.status.join('\n').contains("held by another program"),
+             qPrintable(panel.status.join('\n')));
+
+    // Nothing is open, so a request goes nowhere.
+    panel.link->WriteTelegram(Request('E'));
+    ::close(holder);
+    panel.Pick(0);
+    QCOMPARE(panel.log.last(), QStringLiteral("Подключен порт COM1"));
+    QVERIFY(sim.Requests().empty());
+}
+
+void TestLinkPort::storedPort_data() {
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("absent") << QVariant() << "Подключен порт COM1" << 0;
+    QTest::newRow("0") << QVariant(0) << "Подключен порт COM1" << 0;
+    QTest::newRow("2") << QVariant(2) << "Подключен порт COM3" << 2;
+    QTest::newRow("4") << QVariant(4) << "Все порты закрыты" << 4;
+    QTest::newRow("7") << QVariant(7) << "Подключен порт COM1" << 0;
+    QTest::newRow("-1") << QVariant(-1) << "Подключен порт COM1" << 0;
+}
+
+void TestLinkPort::storedPort() {
+    QFETCH(QVariant, stored);
+    QFETCH(QString, logLine);
+    QFETCH(int, shown);
+    if (stored.isValid())
+        Profile().setValue(numComPortKey, stored);
+    CSimPty sim;
+    sim.Start();
+    CPortMapping mapping = MapCom1(sim.SlavePath());
+    mapping.SetOverride(QStringLiteral("COM3"), QString::fromStdString(sim.SlavePath()));
+    Panel panel(mapping);
+    panel.link->OpenStoredPort();
+    QCOMPARE(panel.log, QStringList{logLine});
+    QCOMPARE(panel.portList.currentIndex(), shown);
+    // Start-up never writes the stored value.
+    QCOMPARE(Profile().value(numComPortKey), stored);
+}
+
+void TestLinkPort::storedPortMissing() {
+    Profile().setValue(numComPortKey, 1);
+    CPortMapping mapping;
+    mapping.SetOverride(QStringLiteral("COM2"), QStringLiteral("/nonexistent/kelvarin-tty"));
+    Panel panel(mapping);
+    panel.link->OpenStoredPort();
+    QCOMPARE(panel.log, QStringList{"Порт COM2 занят другим приложением или отсутствует"});
+    QCOMPARE(panel.portList.currentIndex(), 1); // the stored port, not "OFF"
+    QVERIFY(panel.status.join('\n').contains("/nonexistent/kelvarin-tty"));
+}
+
+void TestLinkPort::offWithNothingOpen() {
+    Panel panel{CPortMapping()};
+    panel.Pick(4);
+    QCOMPARE(panel.log, QStringList{"Все порты закрыты"});
+    QCOMPARE(panel.portList.currentIndex(), 4);
+    QCOMPARE(Profile().value(numComPortKey).toInt(), 4);
+}
+
+void TestLinkPort::stopWhileStreaming() {
+    int master = -1;
+    int slave = -1;
+    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    char slaveName[64] = {};
+    ::ptsname_r(master, slaveName, sizeof slaveName);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        const QByteArray bytes = Bytes(Request('T')).repeated(10);
+        while (!stop) {
+            pollfd line{master, POLLOUT, 0};
+            if (::poll(&line, 1, 50) > 0) [[maybe_unused]]
+                const ssize_t written = ::write(master, bytes.constData(), size_t(bytes.size()));
+        }
+    });
+
+    Panel panel(MapCom1(slaveName));
+    constexpr int rounds = 30;
+    for (int round = 0; round < rounds; ++round) {
+        const int before = panel.received.size();
+        panel.link->OpenPort(QStringLiteral("COM1"));
+        QTRY_VERIFY_WITH_TIMEOUT(panel.received.size() > before, 5000);
+        panel.link->ClosePort();
+    }
+    stop = true;
+    flood.join();
+    QCOMPARE(panel.log.count(QStringLiteral("Подключен порт COM1")), rounds);
+    ::close(master);
+    ::close(slave);
+}
+
+void TestLinkPort::deviceLost() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("com1"));
+    auto first = std::make_unique<CSimPty>();
+    first->Start();
+    QVERIFY(QFile::link(QString::fromStdString(first->SlavePath()), link));
+
+    Panel panel(MapCom1(link.toStdString()));
+    panel.Pick(0);
+    QCOMPARE(panel.log, QStringList{"Подключен порт COM1"});
+
+    first->CloseLine(); // the adapter is pulled out
+    QTRY_VERIFY_WITH_TIMEOUT(panel.status.join('\n').contains("lost"), 5000);
+    QCOMPARE(panel.log.size(), 1);           // the log says nothing about it
+    panel.link->WriteTelegram(Request('E')); // goes nowhere, harms nothing
+
+    // A reader spinning on the dead device would burn a whole core here. This
+    // is a resource check over about a second, not a timing of behaviour.
+    const double cpuBefore = CpuSeconds();
+    QTest::qWait(1000);
+    const double cpuUsed = CpuSeconds() - cpuBefore;
+    QVERIFY2(cpuUsed < 0.3, qPrintable(QString("CPU seconds used: %1").arg(cpuUsed)));
+
+    CSimPty second;
+    second.Start();
+    QVERIFY(QFile::remove(link));
+    QVERIFY(QFile::link(QString::fromStdString(second.SlavePath()), link));
+    panel.Pick(0);
+    QCOMPARE(panel.log.last(), QStringLiteral("Подключен порт COM1"));
+    panel.link->WriteTelegram(Request('E'));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), 26, 5000);
+    QCOMPARE(second.Requests().size(), std::size_t(1));
+}
+
+KELVARIN_TEST_MAIN(TestLinkPort)
+#include "TestLinkPort.moc"
