@@ -4,4 +4,4 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
-exec "$root/${KELVARIN_BUILD_DIR:-build}/kelvarin" "$@"
+exec "$root/${KELVARIN_BUILD_DIR:-build}/app/kelvarin" "$@"
