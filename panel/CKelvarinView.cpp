@@ -61,7 +61,7 @@ QString TimeStamp() {
 } // namespace
 
 CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMapping,
-                             CLogFile* logFile, QWidget* parent)
+                             CLogFile* logFile, const QString& startPort, QWidget* parent)
     : QWidget(parent), logList(this), portList(this), objectStateList(this), progress(this),
       readNumberButton(QStringLiteral("Read Number"), this),
       writeNumberButton(QStringLiteral("Write Number"), this),
@@ -87,7 +87,13 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     PlaceList(portList, 510, 20, 610);
     NameList(portList, "port", "Port");
     connect(&link, &CSerialLink::statusMessage, this, &CKelvarinView::OnStatusMessage);
-    link.OpenStoredPort();
+    if (startPort.isEmpty()) {
+        link.OpenStoredPort();
+    } else {
+        // A failed open turns the list to "OFF" again.
+        portList.setCurrentIndex(portList.findText(startPort));
+        link.OpenPort(startPort);
+    }
     // activated, not currentIndexChanged: the program's own selections must not
     // count as the operator's pick.
     connect(&portList, &QComboBox::activated, &link, [this] { link.OnPortListChange(); });
@@ -152,9 +158,9 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
         {&readSetupButton, &CExchange::OnReadSetup},
         {&writeSetupButton, &CExchange::OnWriteSetup},
     };
-    for (const auto& [button, handler] : buttons)
+    for (const auto& [button, handlerOfButton] : buttons)
         connect(button, &QPushButton::clicked, this,
-                [this, handler] { RunExchange([&] { (exchange.*handler)(); }); });
+                [this, handler = handlerOfButton] { RunExchange([&] { (exchange.*handler)(); }); });
 
     connect(&exchangeTimer, &QTimer::timeout, this,
             [this] { RunExchange([&] { exchange.ExchangeTick(); }); });
