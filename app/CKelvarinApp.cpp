@@ -2,6 +2,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/CommandLine.h"
+#include "app/DemoConsole.h"
 #include "app/Profile.h"
 
 #include <cstdio>
@@ -30,8 +31,19 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
         return false;
     }
 
+    if (commandLine.demo) {
+        QString error;
+        demoConsole = StartDemoConsole(commandLine.portMapping, error);
+        if (!demoConsole) {
+            std::fprintf(stderr, "kelvarin: the simulated console cannot be started: %s\n",
+                         qUtf8Printable(error));
+            return false;
+        }
+    }
+
     frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, commandLine.portMapping,
-                                         commandLine.logFilePath.isEmpty() ? nullptr : &logFile);
+                                         commandLine.logFilePath.isEmpty() ? nullptr : &logFile,
+                                         demoConsole ? demoPortName : QString());
     if (!commandLine.fileName.isEmpty() && !frame->OpenFile(commandLine.fileName)) {
         frame.reset();
         return false;
@@ -45,6 +57,7 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
 
 void CKelvarinApp::ExitInstance() {
     frame.reset();
+    demoConsole.reset();
     SaveStdProfileSettings();
 }
 

@@ -4,6 +4,7 @@
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
 #include "panel/CLogFile.h"
+#include "sim/CSimPty.h"
 
 #include <QStringList>
 
@@ -37,5 +38,7 @@ private:
     CRecentFileList recentFiles;
     int previewPages = 0;
     CLogFile logFile;
+    // --demo only; goes after the frame, whose port leads to it.
+    std::unique_ptr<CSimPty> demoConsole;
     std::unique_ptr<CMainFrame> frame;
 };

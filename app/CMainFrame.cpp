@@ -22,6 +22,7 @@
 namespace {
 
 const QString appTitle = QStringLiteral("Kelvarin");
+const QString readyMessage = QStringLiteral("Ready");
 
 // Base files carry no extension, and "*.*" on this side of the fence only matches
 // names with a dot in them.
@@ -50,15 +51,15 @@ QPoint MaximisedPosition(const QSize& screenSize) {
 }
 
 CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
-                       const CPortMapping& portMapping, CLogFile* logFile)
+                       const CPortMapping& portMapping, CLogFile* logFile, const QString& demoPort)
     : doc(doc), recentFiles(recentFiles) {
     setWindowIcon(KelvarinIcon("kelvarin"));
     setFixedSize(fixedFrameSize);
     CreateMenus();
     CreateToolBar();
-    CreateStatusBar();
+    CreateStatusBar(!demoPort.isEmpty());
 
-    view = new CKelvarinView(objectBase, portMapping, logFile, this);
+    view = new CKelvarinView(objectBase, portMapping, logFile, demoPort, this);
     setCentralWidget(view);
     connect(view, &CKelvarinView::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text, statusMessageMs); });
@@ -149,10 +150,28 @@ void CMainFrame::CreateToolBar() {
     toolBar->addAction(findChild<QAction*>(QStringLiteral("about")));
 }
 
-void CMainFrame::CreateStatusBar() {
-    auto* ready = new QLabel(QStringLiteral("Ready"), this);
-    ready->setObjectName(QStringLiteral("ready"));
-    statusBar()->addWidget(ready, 1);
+void CMainFrame::CreateStatusBar(bool demo) {
+    // The message pane says "Ready" whenever no prompt or message stands in it. A
+    // label underneath would show through a message shown before the window is.
+    // Queued: the bar clears an expired message from inside its own timer, which
+    // must not be replaced while it runs.
+    connect(
+        statusBar(), &QStatusBar::messageChanged, this,
+        [this](const QString& message) {
+            if (message.isEmpty() && statusBar()->currentMessage().isEmpty())
+                statusBar()->showMessage(readyMessage);
+        },
+        Qt::QueuedConnection);
+    statusBar()->showMessage(readyMessage);
+    if (demo) {
+        // Permanent, so that no message and no file title can hide that nothing
+        // here reaches a real console.
+        auto* simulated = new QLabel(QStringLiteral("Simulated console (demo)"), this);
+        simulated->setObjectName(QStringLiteral("demo"));
+        simulated->setFrameShape(QFrame::Panel);
+        simulated->setFrameShadow(QFrame::Sunken);
+        statusBar()->addPermanentWidget(simulated);
+    }
     statusBar()->addPermanentWidget(LockKeyIndicator(QStringLiteral("CAP"), this));
     statusBar()->addPermanentWidget(LockKeyIndicator(QStringLiteral("NUM"), this));
     statusBar()->addPermanentWidget(LockKeyIndicator(QStringLiteral("SCRL"), this));

@@ -26,8 +26,12 @@ QPoint MaximisedPosition(const QSize& screenSize);
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
+    // demoPort names the port that leads to the built-in simulated console (--demo):
+    // it is opened at start in place of the stored one, and the status bar says
+    // that the console is simulated.
     CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
-               const CPortMapping& portMapping, CLogFile* logFile = nullptr);
+               const CPortMapping& portMapping, CLogFile* logFile = nullptr,
+               const QString& demoPort = QString());
 
     CKelvarinView& View() { return *view; }
 
@@ -52,7 +56,7 @@ private:
                         const QKeySequence& shortcut = {});
     void CreateMenus();
     void CreateToolBar();
-    void CreateStatusBar();
+    void CreateStatusBar(bool demo);
     void UpdateRecentFileMenu();
     void UpdateFileCommands();
     void UpdateTitle(const QString& documentTitle);

@@ -27,8 +27,13 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
         QStringLiteral("port"),
         QStringLiteral("Use <device> for port COMn (1 to 4) in this run only; may be repeated."),
         QStringLiteral("COMn=device"));
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Try the program without a console: a simulated console with sample "
+                       "objects answers on COM1 in this run only (the profile is not changed)."));
     parser.addOption(logFileOption);
     parser.addOption(portOption);
+    parser.addOption(demoOption);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A base file to open at start."),
                                  QStringLiteral("[file]"));
@@ -62,16 +67,7 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
     }
     commandLine.fileName = files.value(0);
     commandLine.logFilePath = parser.value(logFileOption);
+    commandLine.demo = parser.isSet(demoOption);
     exitCode = 0;
     return true;
-}
-
-bool AsksOnlyForText(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "-?" || argument == "--help" ||
-            argument == "--help-all" || argument == "-v" || argument == "--version")
-            return true;
-    }
-    return false;
 }

@@ -9,6 +9,7 @@ struct CCommandLine {
     QString fileName;         // a base file to open at start; empty for a new document
     QString logFilePath;      // --log-file: where every log line is copied as well
     CPortMapping portMapping; // with the --port overrides applied
+    bool demo = false;        // --demo: a simulated console inside the program
 };
 
 // Parses the arguments, program name first. Returns true when the program is to go
@@ -16,7 +17,3 @@ struct CCommandLine {
 // unknown option, a malformed --port or a second file name print why and return
 // false with exitCode 1.
 bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, int& exitCode);
-
-// True when the arguments hold --help or --version, which are answered without
-// opening a window (and so without needing a display).
-bool AsksOnlyForText(int argc, char** argv);

@@ -5,12 +5,14 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    if (AsksOnlyForText(argc, argv)) {
+    // The options are checked before any window exists, so that --help, --version
+    // and a mistyped option are answered on a terminal without a display.
+    {
         QCoreApplication textOnly(argc, argv);
         CCommandLine commandLine;
         int exitCode = 0;
-        ParseCommandLine(QCoreApplication::arguments(), commandLine, exitCode);
-        return exitCode;
+        if (!ParseCommandLine(QCoreApplication::arguments(), commandLine, exitCode))
+            return exitCode;
     }
 
     QApplication qtApp(argc, argv);

@@ -28,8 +28,11 @@ class CKelvarinView : public QWidget, public CExchangeHost {
     Q_OBJECT
 public:
     // logFile, when given, receives a copy of every log line and must outlive the view.
+    // The port opened at start is the one stored in the profile, or startPort when
+    // given: that one is for this run only and leaves the profile as it is.
     CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMapping,
-                  CLogFile* logFile = nullptr, QWidget* parent = nullptr);
+                  CLogFile* logFile = nullptr, const QString& startPort = QString(),
+                  QWidget* parent = nullptr);
     ~CKelvarinView() override;
 
     // The one way a line gets into the log: appended at the end, then line

@@ -11,6 +11,7 @@
 #include "panel/CKelvarinView.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
@@ -24,6 +25,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -207,6 +210,17 @@ private slots:
         QCOMPARE(toolBar->actions()[0]->statusTip(), QStringLiteral("Open an existing document"));
     }
 
+    // The message pane: "Ready", a prompt while one is shown, then "Ready" again.
+    void statusBarMessagePane() {
+        QStatusBar* bar = frame->statusBar();
+        QCOMPARE(bar->currentMessage(), QStringLiteral("Ready"));
+        bar->showMessage(QStringLiteral("Open an existing document"), 20);
+        QCOMPARE(bar->currentMessage(), QStringLiteral("Open an existing document"));
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Ready"));
+        bar->clearMessage(); // as when the pointer leaves a menu item
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Ready"));
+    }
+
     void recentFilesKeepTheNineNewest() {
         QStringList opened;
         for (int i = 1; i <= 10; ++i) {
@@ -388,6 +402,32 @@ private slots:
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
         auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
         QVERIFY(log->item(log->count() - 1)->text().endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+    }
+
+    void portThatCannotBeOpenedSaysWhy() {
+        cleanup();
+        Profile().setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 0);
+        doc = std::make_unique<CKelvarinDoc>(objectBase);
+        frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping());
+        frame->show();
+        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
+        auto* ports = frame->View().findChild<QComboBox*>(QStringLiteral("port"));
+        const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
+
+        // The log keeps its one line; the system's reason goes to the status bar.
+        QCOMPARE(log->item(log->count() - 1)->text(),
+                 QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
+        QString message = frame->statusBar()->currentMessage();
+        QVERIFY2(message.contains(QStringLiteral("/nonexistent/tty1")) && message.contains(missing),
+                 qPrintable(message));
+
+        ports->setCurrentIndex(1);
+        emit ports->activated(1);
+        QCOMPARE(log->item(log->count() - 1)->text(),
+                 QStringLiteral("Порт COM2 занят другим приложением или отсутствует"));
+        message = frame->statusBar()->currentMessage();
+        QVERIFY2(message.startsWith(QStringLiteral("COM2")) && message.contains(missing),
+                 qPrintable(message));
     }
 
     // The application as a whole: start-up, profile, command line and exit.

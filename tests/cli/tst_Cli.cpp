@@ -1,0 +1,161 @@
+#include "common/TestMain.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int exitTimeout = 30000; // ms; both answer at once, this is for a loaded machine
+
+// The environment of a terminal without a display: --help and --version must not
+// need one.
+QProcessEnvironment WithoutDisplay() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    return environment;
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run RunToEnd(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessEnvironment(WithoutDisplay());
+    process.start(program, arguments);
+    Run run;
+    if (!process.waitForFinished(exitTimeout) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The long options that help lines start with ("  -v, --version   Displays...").
+QSet<QString> LongOptionsIn(const QString& help) {
+    static const QRegularExpression optionLine(QStringLiteral("^\\s+(-[^ ]*(?: [^ ]+)*)"));
+    static const QRegularExpression option(QStringLiteral("--[a-z][a-z-]*"));
+    QSet<QString> options;
+    for (const QString& line : help.split('\n')) {
+        const QRegularExpressionMatch head = optionLine.match(line);
+        if (!head.hasMatch())
+            continue;
+        for (const QRegularExpressionMatch& match : option.globalMatch(head.captured(1)))
+            options.insert(match.captured());
+    }
+    return options;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void helpNamesEveryOption_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("kelvarin") << QStringLiteral(KELVARIN_EXE)
+                                  << QStringList{"--help",     "--help-all", "--version",
+                                                 "--log-file", "--port",     "--demo"};
+        QTest::newRow("kelvarin-sim")
+            << QStringLiteral(KELVARIN_SIM_EXE)
+            << QStringList{"--device",          "--paced",        "--break-after", "--learned",
+                           "--console-version", "--silent",       "--answer-copy", "--reply-letter",
+                           "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
+                           "--chatter",         "--answer-twice", "--delay",       "--help",
+                           "--version"};
+    }
+    void helpNamesEveryOption() {
+        QFETCH(QString, program);
+        QFETCH(QStringList, options);
+        const Run run = RunToEnd(program, {QStringLiteral("--help")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QString());
+        // Exactly these: an option added to the program without a word in its help,
+        // or a help line left for an option that is gone, shows up here.
+        const QSet<QString> named = LongOptionsIn(run.out);
+        const QSet<QString> expected(options.cbegin(), options.cend());
+        QCOMPARE(named, expected);
+        // Each option has a description on its line, not just its name.
+        for (const QString& line : run.out.split('\n')) {
+            const QString trimmed = line.trimmed();
+            if (trimmed.startsWith(QStringLiteral("--")) || trimmed.startsWith(QStringLiteral("-")))
+                QVERIFY2(trimmed.contains(QRegularExpression(QStringLiteral("\\s{2,}\\S"))),
+                         qPrintable(line));
+        }
+    }
+
+    void versionIsTheProjectVersion_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("kelvarin") << QStringLiteral(KELVARIN_EXE)
+                                  << QStringLiteral("Kelvarin " KELVARIN_VERSION "\n");
+        QTest::newRow("kelvarin-sim") << QStringLiteral(KELVARIN_SIM_EXE)
+                                      << QStringLiteral("kelvarin-sim " KELVARIN_VERSION "\n");
+    }
+    void versionIsTheProjectVersion() {
+        QFETCH(QString, program);
+        QFETCH(QString, expected);
+        const Run run = RunToEnd(program, {QStringLiteral("--version")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, expected);
+    }
+
+    void unknownOptionFails_data() {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("kelvarin") << QStringLiteral(KELVARIN_EXE);
+        QTest::newRow("kelvarin-sim") << QStringLiteral(KELVARIN_SIM_EXE);
+    }
+    void unknownOptionFails() {
+        QFETCH(QString, program);
+        const Run run = RunToEnd(program, {QStringLiteral("--baud"), QStringLiteral("9600")});
+        QVERIFY(run.exitCode > 0);
+        QVERIFY2(run.err.contains(QStringLiteral("baud")), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
+    // The log line stays as it always was; the reason goes to standard error.
+    void portThatCannotBeOpenedSaysWhyOnStandardError() {
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("run.log"));
+        QProcessEnvironment environment = WithoutDisplay();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           dir.filePath(QStringLiteral("profile")));
+        QProcess kelvarin;
+        kelvarin.setProcessEnvironment(environment);
+        kelvarin.start(QStringLiteral(KELVARIN_EXE),
+                       {QStringLiteral("--port"), QStringLiteral("COM1=/nonexistent/kelvarin-tty"),
+                        QStringLiteral("--log-file"), logPath});
+        QVERIFY(kelvarin.waitForStarted(exitTimeout));
+
+        QString err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(kelvarin.readAllStandardError()),
+                                  err.contains(QString::fromLocal8Bit(std::strerror(ENOENT)))),
+                                 exitTimeout);
+        QVERIFY2(err.contains(QStringLiteral("COM1 (/nonexistent/kelvarin-tty) cannot be opened")),
+                 qPrintable(err));
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(1),
+                 QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
+
+        kelvarin.kill();
+        kelvarin.waitForFinished(exitTimeout);
+    }
+};
+
+KELVARIN_TEST_MAIN(TestCli)
+#include "tst_Cli.moc"
