@@ -1,5 +1,6 @@
 #include "link/CComPort.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -19,6 +20,24 @@ namespace {
 // Long enough that the console takes it for a break and not for a zero byte:
 // several character times at 2400 baud (4.2 ms each).
 constexpr auto breakHold = std::chrono::milliseconds(25);
+
+// Why an open failed, in the words an engineer in the field can act on. Qt reports
+// a device held through its lock file and a device the user may not open with the
+// same PermissionError; only the device's own access rights tell them apart.
+QString OpenErrorText(const QSerialPort& port, const QString& path) {
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("no such device");
+    case QSerialPort::OpenError:
+        return QStringLiteral("held by another program");
+    case QSerialPort::PermissionError:
+        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+            return QStringLiteral("permission denied (the user is not in the dialout group?)");
+        return QStringLiteral("held by another program");
+    default:
+        return port.errorString();
+    }
+}
 
 } // namespace
 
@@ -43,7 +62,7 @@ int CComPort::Open(const QString& portName) {
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
     if (!port.open(QIODevice::ReadWrite)) {
-        openError = port.errorString();
+        openError = OpenErrorText(port, port.portName());
         return 0;
     }
 

@@ -4,6 +4,7 @@
 #include "sim/CSimPty.h"
 
 #include <QComboBox>
+#include <QSerialPort>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -229,6 +230,18 @@ void TestLinkPort::heldPortFails() {
     // Nothing is open, so a request goes nowhere.
     panel.link->WriteTelegram(Request('E'));
     ::close(holder);
+
+    // Another program that locks the line the way Qt does, with a lock file.
+    {
+        QSerialPort other(QString::fromStdString(sim.SlavePath()));
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        panel.status.clear();
+        panel.Pick(0);
+        QCOMPARE(panel.log.last(),
+                 QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
+        QVERIFY2(panel.status.join('\n').contains("held by another program"),
+                 qPrintable(panel.status.join('\n')));
+    }
     panel.Pick(0);
     QCOMPARE(panel.log.last(), QStringLiteral("Подключен порт COM1"));
     QVERIFY(sim.Requests().empty());
@@ -273,6 +286,7 @@ void TestLinkPort::storedPortMissing() {
     QCOMPARE(panel.log, QStringList{"Порт COM2 занят другим приложением или отсутствует"});
     QCOMPARE(panel.portList.currentIndex(), 1); // the stored port, not "OFF"
     QVERIFY(panel.status.join('\n').contains("/nonexistent/kelvarin-tty"));
+    QVERIFY(panel.status.join('\n').contains("no such device"));
 }
 
 void TestLinkPort::offWithNothingOpen() {
