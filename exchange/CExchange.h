@@ -91,6 +91,7 @@ private:
     void ResetBlockPairing();
     bool DropStaleBlockReply();
     bool DropStaleCheckReply();
+    bool IsCopyOf(const Telegram& accepted) const; // rxTelegram equals it in bytes 2..22
     void NoteBlockReply();
     void OnBlockRead();
     void OnBlockWritten();
@@ -112,6 +113,7 @@ private:
     uint8_t requestWrites = 0;       // writes of the current request, repeats included
     uint8_t staleRepliesAllowed = 0; // answers still expected to the previous block's repeats
     bool consoleEchoesBlock = true;  // every B reply so far carried its block index in byte 2
+    Telegram lastBlockReply{};       // the B reply accepted last
 
     // Pairing of O replies in "Write Number", see DropStaleCheckReply.
     Telegram checkReply{};                // the accepted answer to the check

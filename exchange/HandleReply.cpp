@@ -44,6 +44,13 @@ void CExchange::HandleReply() {
 // the previous block's index while that block's request went out more than once,
 // and is dropped. A console that does not echo gives nothing to go by: its replies
 // are all taken, one per request.
+//
+// A console that sends each reply twice gives the same copy without any repeat.
+// From an echoing console a copy is the previous answer byte for byte, and from
+// block 2 on no true answer can be: it carries another index. At block 1 a console
+// with a constant 0 in byte 2 is not yet told apart from an echoing one, and its
+// answer equals block 0's where both blocks hold the same; it is taken once the
+// request has been repeated, so such a console loses one repeat and no data.
 void CExchange::ResetBlockPairing() {
     requestWrites = 0;
     staleRepliesAllowed = 0;
@@ -51,29 +58,42 @@ void CExchange::ResetBlockPairing() {
 }
 
 bool CExchange::DropStaleBlockReply() {
-    if (staleRepliesAllowed == 0 || vars.blockIndex == 0 ||
-        assembler.rxTelegram[2] != vars.blockIndex - 1)
+    if (!consoleEchoesBlock || vars.blockIndex == 0)
         return false;
-    --staleRepliesAllowed;
-    return true;
+    const Telegram& rx = assembler.rxTelegram;
+    if (staleRepliesAllowed > 0 && rx[2] == vars.blockIndex - 1) {
+        --staleRepliesAllowed;
+        return true;
+    }
+    return IsCopyOf(lastBlockReply) && (vars.blockIndex >= 2 || requestWrites == 1);
 }
 
 void CExchange::NoteBlockReply() {
     consoleEchoesBlock = consoleEchoesBlock && assembler.rxTelegram[2] == vars.blockIndex;
     staleRepliesAllowed = consoleEchoesBlock ? static_cast<uint8_t>(requestWrites - 1) : 0;
+    lastBlockReply = assembler.rxTelegram;
+}
+
+bool CExchange::IsCopyOf(const Telegram& accepted) const {
+    return std::equal(accepted.begin() + 2, accepted.begin() + telegramChecksumAt,
+                      assembler.rxTelegram.begin() + 2);
 }
 
 // The same happens in "Write Number" when the console answers the check and its
-// repeat: the second answer would be taken for the write's answer and the log would
-// report as written a number that the console still holds. While the check went
-// out more than once, an answer identical to the check's is such a copy.
+// repeat, or sends its answer twice: the copy would be taken for the write's
+// answer and the log would report as written a number that the console still
+// holds. An answer identical to the check's is such a copy while the check went
+// out more than once, or while the write has not been repeated yet: a write of
+// the number the object already holds is answered the same way, and is taken
+// after its repeat.
 bool CExchange::DropStaleCheckReply() {
-    if (staleCheckRepliesAllowed == 0 ||
-        !std::equal(checkReply.begin() + 2, checkReply.begin() + telegramChecksumAt,
-                    assembler.rxTelegram.begin() + 2))
+    if (!IsCopyOf(checkReply))
         return false;
-    --staleCheckRepliesAllowed;
-    return true;
+    if (staleCheckRepliesAllowed > 0) {
+        --staleCheckRepliesAllowed;
+        return true;
+    }
+    return requestWrites == 1;
 }
 
 void CExchange::OnBlockRead() {

@@ -26,8 +26,6 @@ constexpr auto breakHold = std::chrono::milliseconds(25);
 // same PermissionError; only the device's own access rights tell them apart.
 QString OpenErrorText(const QSerialPort& port, const QString& path) {
     switch (port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("no such device");
     case QSerialPort::OpenError:
         return QStringLiteral("held by another program");
     case QSerialPort::PermissionError:

@@ -127,6 +127,8 @@ private slots:
     void writeSetupPayload();
     void repeatedBlockAnswers_data();
     void repeatedBlockAnswers();
+    void doubledReplies_data();
+    void doubledReplies();
     void receiveErrorsLogged_data();
     void receiveErrorsLogged();
 };
@@ -858,6 +860,50 @@ void TestExchange::repeatedBlockAnswers() {
         QCOMPARE(rig->base.deviceTable[51].byte1, int(DeviceByte1(5, 0)));
         QCOMPARE(rig->base.deviceTable[61].byte1, int(DeviceByte1(6 - shift, 0)));
         QCOMPARE(rig->base.deviceTable[600].byte2, int(DeviceByte2(59 - shift, 9)));
+    }
+}
+
+void TestExchange::doubledReplies_data() {
+    QTest::addColumn<int>("button");
+    QTest::newRow("read base") << int(ReadBaseButton);
+    QTest::newRow("write base") << int(WriteBaseButton);
+    QTest::newRow("write number") << int(WriteNumberButton);
+}
+
+// A console (or a line) that delivers every reply twice, without any repeat having
+// been sent: each copy must count once.
+void TestExchange::doubledReplies() {
+    QFETCH(int, button);
+    auto rig = MakeRig();
+    for (int k = 1; k <= 600; ++k)
+        rig->base.fileTable[k] = {k, k, k};
+    rig->base.fileBaseLoaded = 1;
+    rig->host.objectNumberPos = 0x0123;
+    rig->host.rightPos = 12;
+    rig->host.leftPos = 34;
+    rig->Press(button);
+    rig->Tick();
+
+    for (std::size_t next = 0; next < rig->host.written.size() && !rig->exchange.IsIdle(); ++next) {
+        const Telegram request = rig->host.written[next];
+        Telegram reply = char(request[1]) == 'C'   ? Reply('O', {0x01, 0x23, 255, 255})
+                         : char(request[1]) == 'D' ? Reply('O', {0x01, 0x23, 12, 34})
+                                                   : BlockReply(request);
+        rig->Feed(Bytes(reply) + Bytes(reply));
+    }
+
+    QVERIFY(rig->exchange.IsIdle());
+    if (button == WriteNumberButton) {
+        QCOMPARE(rig->host.log.last(), QString("Записан объект: 291 - 034.012"));
+        QCOMPARE(rig->host.written.size(), std::size_t(2));
+        return;
+    }
+    QCOMPARE(rig->host.written.size(), std::size_t(60));
+    for (int block = 0; block < 60; ++block)
+        QCOMPARE(int(rig->host.written[block][2]), block);
+    if (button == ReadBaseButton) {
+        for (int block = 0; block < 60; ++block)
+            QCOMPARE(rig->base.deviceTable[block * 10 + 1].byte1, int(DeviceByte1(block, 0)));
     }
 }
 

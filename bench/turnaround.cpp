@@ -1,0 +1,155 @@
+// Time from the last byte of a reply written on the master side of a
+// pseudo-terminal to the first byte of the next request read there, over many
+// "Read Base" blocks: first with Kelvarin's window on the slave side, then with
+// floor_responder, a minimal poll/read/write loop in C, as the floor.
+#include "BenchCommon.h"
+#include "app/CMainFrame.h"
+#include "app/CRecentFileList.h"
+#include "base/CKelvarinDoc.h"
+#include "link/CPortMapping.h"
+#include "link/Telegram.h"
+#include "panel/CKelvarinView.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+constexpr int baseReads = 20; // 59 turnarounds each
+
+// Plays the console: answers every R with its block's B reply and measures the
+// program's turnaround from one block to the next.
+void ServeReads(int master, std::vector<double>& samples, std::atomic<bool>& done) {
+    Telegram request{};
+    BenchClock::time_point replied{};
+    int lastBlock = -1;
+    while (!done) {
+        BenchClock::time_point first{};
+        if (!ReadExactly(master, request.data(), request.size(), &first))
+            return;
+        if (lastBlock >= 0 && lastBlock < 59 && request[2] == lastBlock + 1)
+            samples.push_back(Microseconds(first - replied));
+        Telegram reply = BlankTelegram('B');
+        reply[2] = request[2];
+        for (int i = 0; i < 20; ++i)
+            reply[3 + i] = uint8_t(request[2] + i);
+        FrameTelegram(reply);
+        if (::write(master, reply.data(), reply.size()) != ssize_t(reply.size()))
+            return;
+        replied = BenchClock::now();
+        lastBlock = request[2];
+    }
+}
+
+std::vector<double> MeasureProgram() {
+    std::string slave;
+    int heldSlave = -1;
+    const int master = OpenRawPty(slave, &heldSlave);
+    std::vector<double> samples;
+    std::atomic<bool> done{false};
+    std::thread console(ServeReads, master, std::ref(samples), std::ref(done));
+
+    QSettings("Merovane_Kelvar_VX-418K", "Kelvarin")
+        .setValue("Merovane_Kelvar_VX-418K/NumComPort", 0);
+    CObjectBase objectBase;
+    CKelvarinDoc doc{objectBase};
+    CRecentFileList recentFiles;
+    CPortMapping mapping;
+    mapping.SetOverride("COM1", QString::fromStdString(slave));
+    auto frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, mapping);
+    frame->show();
+    QPushButton* readBase = nullptr;
+    for (QPushButton* button : frame->View().findChildren<QPushButton*>())
+        if (button->text() == "Read Base")
+            readBase = button;
+
+    int reads = 0;
+    QObject::connect(&frame->View(), &CKelvarinView::idleChanged, [&](bool idle) {
+        if (!idle)
+            return;
+        if (++reads == baseReads)
+            QApplication::quit();
+        else
+            QTimer::singleShot(0, readBase, &QPushButton::click);
+    });
+    QTimer::singleShot(0, readBase, &QPushButton::click);
+    QApplication::exec();
+
+    done = true;
+    frame.reset();
+    ::close(heldSlave); // with the program's side closed too, the console's read ends
+    console.join();
+    return samples;
+}
+
+std::vector<double> MeasureFloor(const char* responder, std::size_t count) {
+    std::string slave;
+    int heldSlave = -1;
+    const int master = OpenRawPty(slave, &heldSlave);
+    pid_t child = 0;
+    char* const argv[] = {const_cast<char*>(responder), slave.data(), nullptr};
+    std::vector<double> samples;
+    if (posix_spawn(&child, responder, nullptr, nullptr, argv, environ) != 0) {
+        std::perror(responder);
+        return samples;
+    }
+    Telegram telegram = BlankTelegram('B');
+    FrameTelegram(telegram);
+    Telegram answer{};
+    // The first round waits for the responder to open its side.
+    for (std::size_t i = 0; i <= count; ++i) {
+        if (::write(master, telegram.data(), telegram.size()) != ssize_t(telegram.size()))
+            break;
+        const BenchClock::time_point written = BenchClock::now();
+        BenchClock::time_point first{};
+        if (!ReadExactly(master, answer.data(), answer.size(), &first))
+            break;
+        if (i > 0)
+            samples.push_back(Microseconds(first - written));
+    }
+    ::close(master);
+    ::close(heldSlave);
+    waitpid(child, nullptr, 0);
+    return samples;
+}
+
+void Report(const char* what, const std::vector<double>& samples) {
+    std::printf("%-16s samples %5zu  median %7.1f us  p99 %7.1f us  max %8.1f us\n", what,
+                samples.size(), Percentile(samples, 0.5), Percentile(samples, 0.99),
+                Percentile(samples, 1.0));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir profile;
+    qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string responder =
+        QApplication::applicationDirPath().toStdString() + "/floor_responder";
+
+    const std::vector<double> program = MeasureProgram();
+    const std::vector<double> floor = MeasureFloor(responder.c_str(), program.size());
+    std::printf("turnaround (last reply byte written -> first request byte read)\n");
+    Report("kelvarin", program);
+    Report("floor_responder", floor);
+    const double p99 = Percentile(program, 0.99);
+    const double floorP99 = Percentile(floor, 0.99);
+    std::printf("p99 %.1f us: target < 1000 us %s; %.2f x floor p99, target < 2 %s\n", p99,
+                p99 < 1000 ? "met" : "MISSED", floorP99 > 0 ? p99 / floorP99 : 0,
+                p99 < 2 * floorP99 ? "met" : "MISSED");
+    return program.empty() || floor.empty() ? 1 : 0;
+}
