@@ -1,5 +1,7 @@
 #include "common/TestMain.h"
 
+#include "common/NowhereMapping.h"
+
 #include "app/CAboutDlg.h"
 #include "app/CKelvarinApp.h"
 #include "app/CMainFrame.h"
@@ -33,14 +35,6 @@ namespace {
 
 QSettings Profile() {
     return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
-}
-
-CPortMapping NowhereMapping() {
-    CPortMapping mapping;
-    for (int n = 1; n <= 4; ++n)
-        mapping.SetOverride(QStringLiteral("COM%1").arg(n),
-                            QStringLiteral("/nonexistent/tty%1").arg(n));
-    return mapping;
 }
 
 QString MakeFile(const QString& path, qsizetype size) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PanelDriver.h"
+
 #include "app/CMainFrame.h"
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
@@ -24,7 +26,7 @@
 
 // The real window, offscreen, with COM1 led to a simulated console on a
 // pseudo-terminal.
-struct E2eRig {
+struct E2eRig : CPanelDriver {
     CSimPty sim;
     CObjectBase objectBase;
     CKelvarinDoc doc{objectBase};
@@ -46,33 +48,7 @@ struct E2eRig {
         sim.Stop();
     }
 
-    CKelvarinView& View() { return frame->View(); }
-    template <typename T> T& Find(const char* objectName) {
-        T* child = View().findChild<T*>(QString::fromLatin1(objectName));
-        if (!child)
-            qFatal("no control %s", objectName);
-        return *child;
-    }
-    QPushButton& Button(const char* caption) {
-        for (QPushButton* button : View().findChildren<QPushButton*>())
-            if (button->text() == QLatin1String(caption))
-                return *button;
-        qFatal("no button %s", caption);
-    }
-    void Click(const char* caption) { QTest::mouseClick(&Button(caption), Qt::LeftButton); }
-
-    // The log as the operator reads it, time stamps cut off.
-    QStringList Messages() {
-        QStringList messages;
-        auto& log = Find<QListWidget>("log");
-        for (int i = 0; i < log.count(); ++i) {
-            const QString line = log.item(i)->text();
-            messages << (line.size() > 11 && line.at(2) == ':' ? line.mid(11) : line);
-        }
-        return messages;
-    }
-    QString LastMessage() { return Messages().value(Messages().size() - 1); }
-    QString Selected(const char* listName) { return Find<QComboBox>(listName).currentText(); }
+    CMainFrame& Frame() override { return *frame; }
 };
 
 // Presses OK on the next message box as soon as it shows (they are modal and block

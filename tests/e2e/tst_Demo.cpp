@@ -1,5 +1,7 @@
 #include "common/TestMain.h"
 
+#include "common/PanelDriver.h"
+
 #include "app/CKelvarinApp.h"
 #include "app/CMainFrame.h"
 #include "panel/CKelvarinView.h"
@@ -33,7 +35,7 @@ QMap<QString, QVariant> ProfileContents() {
 }
 
 // The program as `kelvarin --demo` starts it, offscreen.
-struct DemoRun {
+struct DemoRun : CPanelDriver {
     CKelvarinApp app;
 
     DemoRun() {
@@ -43,30 +45,7 @@ struct DemoRun {
     }
     ~DemoRun() { app.ExitInstance(); }
 
-    CMainFrame& Frame() { return *app.MainFrame(); }
-    template <typename T> T& Find(const char* objectName) {
-        T* child = Frame().findChild<T*>(QString::fromLatin1(objectName));
-        if (!child)
-            qFatal("no control %s", objectName);
-        return *child;
-    }
-    void Click(const char* caption) {
-        for (QPushButton* button : Frame().View().findChildren<QPushButton*>())
-            if (button->text() == QLatin1String(caption))
-                return QTest::mouseClick(button, Qt::LeftButton);
-        qFatal("no button %s", caption);
-    }
-    // The log without its time stamps.
-    QStringList Messages() {
-        QStringList messages;
-        auto& log = Find<QListWidget>("log");
-        for (int i = 0; i < log.count(); ++i) {
-            const QString line = log.item(i)->text();
-            messages << (line.size() > 11 && line.at(2) == ':' ? line.mid(11) : line);
-        }
-        return messages;
-    }
-    QString LastMessage() { return Messages().value(Messages().size() - 1); }
+    CMainFrame& Frame() override { return *app.MainFrame(); }
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "FakeExchangeHost.h"
+#include "common/Telegrams.h"
 
 #include <QtTest>
 
@@ -20,16 +21,9 @@ const std::array<Handler, 6> handlers = {&CExchange::OnReadBase,   &CExchange::O
                                          &CExchange::OnReadNumber, &CExchange::OnWriteNumber,
                                          &CExchange::OnReadSetup,  &CExchange::OnWriteSetup};
 
-// A reply as the console frames it: payload from byte 2 on, "0" in the rest.
+// A reply as the console frames it.
 Telegram Reply(char letter, std::initializer_list<uint8_t> payload = {}) {
-    Telegram telegram = BlankTelegram(letter);
-    std::copy(payload.begin(), payload.end(), telegram.begin() + 2);
-    FrameTelegram(telegram);
-    return telegram;
-}
-
-QByteArray Bytes(const Telegram& telegram) {
-    return QByteArray(reinterpret_cast<const char*>(telegram.data()), telegramSize);
+    return FramedTelegram(letter, payload);
 }
 
 // What a console holds in block b: first byte and second byte of each object.
@@ -673,11 +667,11 @@ void TestExchange::bytesHeldDuringConfirmation() {
     Telegram corrupt = Reply('O', {0x01, 0x23, 5, 6});
     corrupt[23] ^= 0xFF;
     const Telegram written = Reply('O', {0x01, 0x23, 7, 8});
-    QByteArray batch = Bytes(Reply('O', {0x01, 0x23, 1, 2})) + Bytes(corrupt);
-    batch += Bytes(written).left(10);
+    QByteArray batch = TelegramBytes(Reply('O', {0x01, 0x23, 1, 2})) + TelegramBytes(corrupt);
+    batch += TelegramBytes(written).left(10);
     rig->Feed(batch);
     rig->Tick(30); // the half telegram is held, not timed out
-    rig->Feed(Bytes(written).mid(10));
+    rig->Feed(TelegramBytes(written).mid(10));
     QCOMPARE(rig->host.log.last(), QString("Записываемый объект номер: 291 уже обучен"));
     QCOMPARE(rig->exchange.Assembler().rxCount, uint16_t(0));
 
@@ -786,8 +780,8 @@ void TestExchange::writeSetupPayload() {
     rig->Press(WriteSetupButton);
     rig->Tick();
     const Telegram f = rig->host.written.back();
-    QCOMPARE(Bytes(f).mid(2, 10), QByteArray::fromHex("ff0101020b0c0d0e0f10"));
-    QCOMPARE(Bytes(f).mid(12, 11), QByteArray(11, '0'));
+    QCOMPARE(TelegramBytes(f).mid(2, 10), QByteArray::fromHex("ff0101020b0c0d0e0f10"));
+    QCOMPARE(TelegramBytes(f).mid(12, 11), QByteArray(11, '0'));
 }
 
 void TestExchange::repeatedBlockAnswers_data() {
@@ -889,7 +883,7 @@ void TestExchange::doubledReplies() {
         Telegram reply = char(request[1]) == 'C'   ? Reply('O', {0x01, 0x23, 255, 255})
                          : char(request[1]) == 'D' ? Reply('O', {0x01, 0x23, 12, 34})
                                                    : BlockReply(request);
-        rig->Feed(Bytes(reply) + Bytes(reply));
+        rig->Feed(TelegramBytes(reply) + TelegramBytes(reply));
     }
 
     QVERIFY(rig->exchange.IsIdle());
@@ -914,10 +908,11 @@ void TestExchange::receiveErrorsLogged_data() {
 
     Telegram telegram = Reply('O');
     telegram[23] ^= 1;
-    QTest::newRow("checksum") << Bytes(telegram) << 0 << "Ошибка CRC телеграммы";
+    QTest::newRow("checksum") << TelegramBytes(telegram) << 0 << "Ошибка CRC телеграммы";
     telegram[25] = 0;
-    QTest::newRow("checksum and framing") << Bytes(telegram) << 0 << "Ошибка приема телеграммы";
-    QTest::newRow("letter") << Bytes(Reply('X')) << 0 << "Не верный тип телеграммы";
+    QTest::newRow("checksum and framing")
+        << TelegramBytes(telegram) << 0 << "Ошибка приема телеграммы";
+    QTest::newRow("letter") << TelegramBytes(Reply('X')) << 0 << "Не верный тип телеграммы";
     QTest::newRow("time-out") << QByteArray("noise\x7e") + QByteArray(10, 'x') << 10
                               << "Тайм-аут при приеме телеграммы";
 }

@@ -1,3 +1,4 @@
+#include "common/Telegrams.h"
 #include "link/RxAssembler.h"
 #include "link/RxUnescaper.h"
 #include "link/Telegram.h"
@@ -5,10 +6,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray Bytes(const Telegram& telegram) {
-    return QByteArray(reinterpret_cast<const char*>(telegram.data()), telegram.size());
-}
 
 Telegram Framed(char letter, const QByteArray& payload = {}) {
     Telegram telegram = BlankTelegram(letter);
@@ -89,14 +86,14 @@ void TestLinkCore::tableMatchesBitwiseRule() {
 void TestLinkCore::request_data() {
     QTest::addColumn<QByteArray>("telegram");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("E") << Bytes(Framed('E'))
+    QTest::newRow("E") << TelegramBytes(Framed('E'))
                        << QByteArray::fromHex("7E45" + QByteArray(21, '\0').replace('\0', "30") +
                                               "040D0A");
-    QTest::newRow("R block 0") << Bytes(Framed('R', QByteArray(1, '\0')))
+    QTest::newRow("R block 0") << TelegramBytes(Framed('R', QByteArray(1, '\0')))
                                << QByteArray::fromHex("7E5200" +
                                                       QByteArray(20, '\0').replace('\0', "30") +
                                                       "190D0A");
-    QTest::newRow("C object 1") << Bytes(Framed('C', QByteArray("\x00\x01", 2)))
+    QTest::newRow("C object 1") << TelegramBytes(Framed('C', QByteArray("\x00\x01", 2)))
                                 << QByteArray::fromHex("7E430001" +
                                                        QByteArray(19, '\0').replace('\0', "30") +
                                                        "AD0D0A");
@@ -112,7 +109,7 @@ void TestLinkCore::bytesBeforeStartDropped() {
     CRxAssembler assembler;
     QVERIFY(Feed(assembler, QByteArray("\x00\x30\x0D\x0A\xFF", 5)).isEmpty());
     QCOMPARE(assembler.rxCount, 0);
-    QCOMPARE(Feed(assembler, Bytes(Framed('B'))), QList<RxResult>{RxResult::Accepted});
+    QCOMPARE(Feed(assembler, TelegramBytes(Framed('B'))), QList<RxResult>{RxResult::Accepted});
 }
 
 void TestLinkCore::splitTelegram_data() {
@@ -125,7 +122,7 @@ void TestLinkCore::splitTelegram_data() {
 
 void TestLinkCore::splitTelegram() {
     QFETCH(QList<int>, pieces);
-    const QByteArray telegram = Bytes(Framed('O', QByteArray("\x00\x07\x0D\x0A", 4)));
+    const QByteArray telegram = TelegramBytes(Framed('O', QByteArray("\x00\x07\x0D\x0A", 4)));
     CRxAssembler assembler;
     int at = 0;
     for (int i = 0; i < pieces.size(); ++i) {
@@ -136,12 +133,12 @@ void TestLinkCore::splitTelegram() {
         else
             QCOMPARE(results, QList<RxResult>{RxResult::Accepted});
     }
-    QCOMPARE(Bytes(assembler.rxTelegram), telegram);
+    QCOMPARE(TelegramBytes(assembler.rxTelegram), telegram);
 }
 
 void TestLinkCore::thirtyBytesAtOnce() {
     CRxAssembler assembler;
-    const QByteArray bytes = Bytes(Framed('U')) + QByteArray("\x01~\x55\x56", 4);
+    const QByteArray bytes = TelegramBytes(Framed('U')) + QByteArray("\x01~\x55\x56", 4);
     RxResult atTwentySix = RxResult::Pending;
     for (int i = 0; i < bytes.size(); ++i) {
         const RxResult result = assembler.AssembleRxByte(static_cast<uint8_t>(bytes[i]));
@@ -159,8 +156,8 @@ void TestLinkCore::startMarkAsData() {
     payload[0] = 4;
     const Telegram telegram = Framed('B', payload);
     CRxAssembler assembler;
-    QCOMPARE(Feed(assembler, Bytes(telegram)), QList<RxResult>{RxResult::Accepted});
-    QCOMPARE(Bytes(assembler.rxTelegram), Bytes(telegram));
+    QCOMPARE(Feed(assembler, TelegramBytes(telegram)), QList<RxResult>{RxResult::Accepted});
+    QCOMPARE(TelegramBytes(assembler.rxTelegram), TelegramBytes(telegram));
 }
 
 void TestLinkCore::rejected_data() {
@@ -168,12 +165,12 @@ void TestLinkCore::rejected_data() {
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("message");
 
-    QByteArray both = Bytes(Framed('B'));
+    QByteArray both = TelegramBytes(Framed('B'));
     both[23] = static_cast<char>(both[23] ^ 1);
     both[24] = '\x0A';
-    QByteArray badChecksum = Bytes(Framed('B'));
+    QByteArray badChecksum = TelegramBytes(Framed('B'));
     badChecksum[23] = static_cast<char>(badChecksum[23] ^ 1);
-    QByteArray badLineEnd = Bytes(Framed('O'));
+    QByteArray badLineEnd = TelegramBytes(Framed('O'));
     badLineEnd[25] = '\x0D';
 
     QTest::newRow("wrong checksum and CR LF")
@@ -182,13 +179,13 @@ void TestLinkCore::rejected_data() {
                               << "Ошибка приема телеграммы";
     QTest::newRow("wrong checksum")
         << badChecksum << int(RxResult::ChecksumError) << "Ошибка CRC телеграммы";
-    QTest::newRow("letter X") << Bytes(Framed('X')) << int(RxResult::TypeError)
+    QTest::newRow("letter X") << TelegramBytes(Framed('X')) << int(RxResult::TypeError)
                               << "Не верный тип телеграммы";
-    QTest::newRow("letter R") << Bytes(Framed('R')) << int(RxResult::TypeError)
+    QTest::newRow("letter R") << TelegramBytes(Framed('R')) << int(RxResult::TypeError)
                               << "Не верный тип телеграммы";
     for (char letter : {'T', 'I', 'A', 'B', 'O', 'U'})
         QTest::newRow(QByteArray(1, letter).constData())
-            << Bytes(Framed(letter)) << int(RxResult::Accepted) << QString();
+            << TelegramBytes(Framed(letter)) << int(RxResult::Accepted) << QString();
 }
 
 void TestLinkCore::rejected() {
@@ -201,21 +198,21 @@ void TestLinkCore::rejected() {
     QCOMPARE(assembler.rxCount, 0);
     QCOMPARE(assembler.rxGapTicks, 0);
     // Whatever the outcome, the next telegram is found.
-    QCOMPARE(Feed(assembler, Bytes(Framed('T'))), QList<RxResult>{RxResult::Accepted});
+    QCOMPARE(Feed(assembler, TelegramBytes(Framed('T'))), QList<RxResult>{RxResult::Accepted});
 }
 
 void TestLinkCore::gapTimeout() {
     CRxAssembler assembler;
     QVERIFY(!assembler.CheckRxGap()); // waiting: no counting at all
     QCOMPARE(assembler.rxGapTicks, 0);
-    Feed(assembler, Bytes(Framed('B')).left(11)); // "~" and 10 bytes, then silence
+    Feed(assembler, TelegramBytes(Framed('B')).left(11)); // "~" and 10 bytes, then silence
     for (int tick = 1; tick < 10; ++tick)
         QVERIFY2(!assembler.CheckRxGap(), qPrintable(QString::number(tick)));
     QVERIFY(assembler.CheckRxGap());
     QCOMPARE(assembler.rxCount, 0);
     QCOMPARE(assembler.rxGapTicks, 0);
     QCOMPARE(QString::fromUtf8(rxTimeoutMessage), QStringLiteral("Тайм-аут при приеме телеграммы"));
-    QCOMPARE(Feed(assembler, Bytes(Framed('B'))), QList<RxResult>{RxResult::Accepted});
+    QCOMPARE(Feed(assembler, TelegramBytes(Framed('B'))), QList<RxResult>{RxResult::Accepted});
 }
 
 void TestLinkCore::unescape_data() {

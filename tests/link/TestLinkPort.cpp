@@ -1,5 +1,7 @@
 #include "common/TestMain.h"
 
+#include "common/Telegrams.h"
+
 #include "link/CSerialLink.h"
 #include "sim/CSimPty.h"
 
@@ -29,17 +31,8 @@ QSettings Profile() {
     return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
 }
 
-QByteArray Bytes(const Telegram& telegram) {
-    return QByteArray(reinterpret_cast<const char*>(telegram.data()), telegram.size());
-}
-
 Telegram Request(char letter, std::initializer_list<uint8_t> payload = {}) {
-    Telegram telegram = BlankTelegram(letter);
-    std::size_t at = 2;
-    for (uint8_t byte : payload)
-        telegram[at++] = byte;
-    FrameTelegram(telegram);
-    return telegram;
+    return FramedTelegram(letter, payload);
 }
 
 double CpuSeconds() {
@@ -169,7 +162,7 @@ void TestLinkPort::requestAndReply() {
     panel.link->WriteTelegram(request);
     QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), 26, 5000);
     QCOMPARE(sim.Requests().size(), std::size_t(1));
-    QCOMPARE(Bytes(sim.Requests().front()), Bytes(request));
+    QCOMPARE(TelegramBytes(sim.Requests().front()), TelegramBytes(request));
     CRxAssembler assembler;
     RxResult result = RxResult::Pending;
     for (char byte : panel.received)
@@ -309,7 +302,7 @@ void TestLinkPort::stopWhileStreaming() {
 
     std::atomic<bool> stop{false};
     std::thread flood([&] {
-        const QByteArray bytes = Bytes(Request('T')).repeated(10);
+        const QByteArray bytes = TelegramBytes(Request('T')).repeated(10);
         while (!stop) {
             pollfd line{master, POLLOUT, 0};
             if (::poll(&line, 1, 50) > 0) [[maybe_unused]]

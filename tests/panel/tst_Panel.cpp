@@ -1,5 +1,7 @@
 #include "common/TestMain.h"
 
+#include "common/NowhereMapping.h"
+
 #include "base/ObjectBase.h"
 #include "exchange/CRewriteDlg.h"
 #include "link/CPortMapping.h"
@@ -28,15 +30,6 @@
 #include <memory>
 
 namespace {
-
-// Every port leads nowhere, so no test touches a real serial device.
-CPortMapping NowhereMapping() {
-    CPortMapping mapping;
-    for (int n = 1; n <= 4; ++n)
-        mapping.SetOverride(QStringLiteral("COM%1").arg(n),
-                            QStringLiteral("/nonexistent/tty%1").arg(n));
-    return mapping;
-}
 
 void StoreNumComPort(int value) {
     QSettings profile(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));

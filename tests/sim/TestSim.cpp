@@ -1,3 +1,4 @@
+#include "common/Telegrams.h"
 #include "sim/CSimPty.h"
 
 #include <QtTest>
@@ -12,12 +13,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Telegram Request(char letter, std::initializer_list<uint8_t> payload = {}) {
-    Telegram telegram = BlankTelegram(letter);
-    std::size_t at = 2;
-    for (uint8_t byte : payload)
-        telegram[at++] = byte;
-    FrameTelegram(telegram);
-    return telegram;
+    return FramedTelegram(letter, payload);
 }
 
 Bytes Send(CSimConsole& console, const Telegram& request) {

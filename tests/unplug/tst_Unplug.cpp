@@ -4,6 +4,7 @@
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
+#include "common/PanelDriver.h"
 #include "common/TestMain.h"
 #include "link/CPortMapping.h"
 #include "panel/CKelvarinView.h"
@@ -45,10 +46,8 @@ bool PointLink(const QString& link, const std::string& target) {
 
 QStringList Messages(QListWidget& log) {
     QStringList messages;
-    for (int i = 0; i < log.count(); ++i) {
-        const QString line = log.item(i)->text();
-        messages << (line.size() > 11 && line.at(2) == ':' ? line.mid(11) : line);
-    }
+    for (int i = 0; i < log.count(); ++i)
+        messages << CPanelDriver::WithoutTimeStamp(log.item(i)->text());
     return messages;
 }
 
