@@ -8,8 +8,11 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <spawn.h>
 #include <termios.h>
 #include <unistd.h>
+
+extern char** environ;
 
 using BenchClock = std::chrono::steady_clock;
 
@@ -57,4 +60,31 @@ inline bool ReadExactly(int fd, unsigned char* bytes, std::size_t count,
         got += std::size_t(n);
     }
     return true;
+}
+
+// Starts `arguments` (the program first) with this process's environment, in
+// which `overrides` ("NAME=value") win; its standard output goes to `output`
+// when that is not -1. Returns the child's id, or -1.
+inline pid_t Spawn(const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& overrides, int output = -1) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    // getenv takes the first of two same names.
+    std::vector<char*> envp;
+    for (const std::string& variable : overrides)
+        envp.push_back(const_cast<char*>(variable.c_str()));
+    for (char** variable = environ; *variable; ++variable)
+        envp.push_back(*variable);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    pid_t child = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        child = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
 }

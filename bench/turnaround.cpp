@@ -18,19 +18,34 @@
 
 #include <atomic>
 #include <memory>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
 
 namespace {
 
 constexpr int baseReads = 20; // 59 turnarounds each
+constexpr int pacedReads = 4; // as many rounds take 108 ms each for the reply alone
+// 10 bits a byte at 2400 baud.
+constexpr auto characterTime = std::chrono::nanoseconds(10'000'000'000LL / 2400);
+
+// Puts a telegram on the line at once, or byte by byte at 2400 baud as a real
+// line delivers it; returns when its last byte is written.
+bool WriteTelegram(int fd, const Telegram& telegram, bool paced) {
+    if (!paced)
+        return ::write(fd, telegram.data(), telegram.size()) == ssize_t(telegram.size());
+    BenchClock::time_point next = BenchClock::now();
+    for (uint8_t byte : telegram) {
+        std::this_thread::sleep_until(next);
+        if (::write(fd, &byte, 1) != 1)
+            return false;
+        next += characterTime;
+    }
+    return true;
+}
 
 // Plays the console: answers every R with its block's B reply and measures the
 // program's turnaround from one block to the next.
-void ServeReads(int master, std::vector<double>& samples, std::atomic<bool>& done) {
+void ServeReads(int master, bool paced, std::vector<double>& samples, std::atomic<bool>& done) {
     Telegram request{};
     BenchClock::time_point replied{};
     int lastBlock = -1;
@@ -45,20 +60,20 @@ void ServeReads(int master, std::vector<double>& samples, std::atomic<bool>& don
         for (int i = 0; i < 20; ++i)
             reply[3 + i] = uint8_t(request[2] + i);
         FrameTelegram(reply);
-        if (::write(master, reply.data(), reply.size()) != ssize_t(reply.size()))
+        if (!WriteTelegram(master, reply, paced))
             return;
         replied = BenchClock::now();
         lastBlock = request[2];
     }
 }
 
-std::vector<double> MeasureProgram() {
+std::vector<double> MeasureProgram(int baseReads, bool paced) {
     std::string slave;
     int heldSlave = -1;
     const int master = OpenRawPty(slave, &heldSlave);
     std::vector<double> samples;
     std::atomic<bool> done{false};
-    std::thread console(ServeReads, master, std::ref(samples), std::ref(done));
+    std::thread console(ServeReads, master, paced, std::ref(samples), std::ref(done));
 
     QSettings("Merovane_Kelvar_VX-418K", "Kelvarin")
         .setValue("Merovane_Kelvar_VX-418K/NumComPort", 0);
@@ -93,14 +108,13 @@ std::vector<double> MeasureProgram() {
     return samples;
 }
 
-std::vector<double> MeasureFloor(const char* responder, std::size_t count) {
+std::vector<double> MeasureFloor(const char* responder, std::size_t count, bool paced) {
     std::string slave;
     int heldSlave = -1;
     const int master = OpenRawPty(slave, &heldSlave);
-    pid_t child = 0;
-    char* const argv[] = {const_cast<char*>(responder), slave.data(), nullptr};
     std::vector<double> samples;
-    if (posix_spawn(&child, responder, nullptr, nullptr, argv, environ) != 0) {
+    const pid_t child = Spawn({responder, slave}, {});
+    if (child < 0) {
         std::perror(responder);
         return samples;
     }
@@ -109,7 +123,7 @@ std::vector<double> MeasureFloor(const char* responder, std::size_t count) {
     Telegram answer{};
     // The first round waits for the responder to open its side.
     for (std::size_t i = 0; i <= count; ++i) {
-        if (::write(master, telegram.data(), telegram.size()) != ssize_t(telegram.size()))
+        if (!WriteTelegram(master, telegram, paced))
             break;
         const BenchClock::time_point written = BenchClock::now();
         BenchClock::time_point first{};
@@ -141,15 +155,24 @@ int main(int argc, char** argv) {
     const std::string responder =
         QApplication::applicationDirPath().toStdString() + "/floor_responder";
 
-    const std::vector<double> program = MeasureProgram();
-    const std::vector<double> floor = MeasureFloor(responder.c_str(), program.size());
+    const std::vector<double> program = MeasureProgram(baseReads, false);
+    const std::vector<double> floor = MeasureFloor(responder.c_str(), program.size(), false);
+    // Between a request and the end of its reply the line keeps both sides
+    // waiting: threads and processor go idle, as they do on a real line.
+    const std::vector<double> programPaced = MeasureProgram(pacedReads, true);
+    const std::vector<double> floorPaced =
+        MeasureFloor(responder.c_str(), programPaced.size(), true);
     std::printf("turnaround (last reply byte written -> first request byte read)\n");
+    std::printf("reply written at once:\n");
     Report("kelvarin", program);
     Report("floor_responder", floor);
+    std::printf("reply written byte by byte at 2400 baud:\n");
+    Report("kelvarin", programPaced);
+    Report("floor_responder", floorPaced);
     const double p99 = Percentile(program, 0.99);
     const double floorP99 = Percentile(floor, 0.99);
-    std::printf("p99 %.1f us: target < 1000 us %s; %.2f x floor p99, target < 2 %s\n", p99,
+    std::printf("at once: p99 %.1f us: target < 1000 us %s; %.2f x floor p99, target < 2 %s\n", p99,
                 p99 < 1000 ? "met" : "MISSED", floorP99 > 0 ? p99 / floorP99 : 0,
                 p99 < 2 * floorP99 ? "met" : "MISSED");
-    return program.empty() || floor.empty() ? 1 : 0;
+    return program.empty() || floor.empty() || programPaced.empty() || floorPaced.empty() ? 1 : 0;
 }

@@ -121,4 +121,8 @@ void CComPort::WriteTelegram(const Telegram& telegram) {
     if (!port.isOpen())
         return;
     port.write(reinterpret_cast<const char*>(telegram.data()), telegram.size());
+    // QSerialPort only buffers the bytes until its write notifier fires on a later
+    // turn of this thread's event loop; flush writes what the line takes now
+    // without waiting, and leaves any rest to the notifier.
+    port.flush();
 }

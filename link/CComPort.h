@@ -28,8 +28,9 @@ public:
     // that has gone away.
     void Abandon();
 
-    // Queues the 26 bytes for one write; returns at once. Qt keeps its own copy
-    // until the bytes are written. Ignored when the port is closed.
+    // Hands the 26 bytes to the system in one write at once, never waiting; what
+    // the line cannot take yet Qt keeps and writes later. Ignored when the port
+    // is closed.
     void WriteTelegram(const Telegram& telegram);
 
     bool IsOpen() const { return port.isOpen(); }

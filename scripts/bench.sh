@@ -1,29 +1,26 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (RelWithDebInfo, in build-bench/) and runs them all; each
-# prints its own figures. BENCHMARKS.md keeps the figures of a run.
+# prints its own figures. BENCHMARKS.md keeps the figures of a run. Figures taken
+# while the machine is busy (a build, tests) are worth nothing: run it on a quiet one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-bench"
 
-if grep -q 'add_subdirectory(bench)' "$root/CMakeLists.txt"; then
-    source_dir="$root"
-else
-    # Until the top level takes bench/ in, a small project around both builds it.
-    source_dir="$build/wrapper"
-    mkdir -p "$source_dir"
-    cat >"$source_dir/CMakeLists.txt" <<WRAPPER
-cmake_minimum_required(VERSION 3.25)
-project(KelvarinBench LANGUAGES C CXX)
-set(BUILD_TESTING OFF CACHE BOOL "" FORCE)
-add_subdirectory("$root" main)
-add_subdirectory("$root/bench" bench)
-WRAPPER
+# A folder configured from another source (the former wrapper project) cannot be
+# reused by CMake.
+if [ -f "$build/CMakeCache.txt" ] &&
+    ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
+    rm -rf "$build"
 fi
-
-cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target bench_turnaround floor_responder
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target kelvarin floor_responder bench_turnaround bench_readbase \
+    bench_idle bench_startup
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)"
-echo "date: $(date -u +%Y-%m-%d)"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 export QT_QPA_PLATFORM=offscreen
-"$(find "$build" -name bench_turnaround -type f -perm -u+x | head -1)" 2>/dev/null
+for bench in bench_turnaround bench_readbase bench_idle bench_startup; do
+    echo
+    "$build/bench/$bench" 2>/dev/null
+done
