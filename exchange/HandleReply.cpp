@@ -98,43 +98,50 @@ bool CExchange::DropStaleCheckReply() {
 
 void CExchange::OnBlockRead() {
     NoteBlockReply();
-    if (!vars.linkReported) {
+    const bool firstBlock = !vars.linkReported;
+    if (firstBlock) {
         vars.linkReported = 1;
         // Cleared before the first block lands, so a complete flag never goes with
         // a table that mixes two reads.
         objectBase.deviceBaseComplete = 0;
-        LogStamped("Установлена связь с ПЦН");
     }
-    host.StepProgress();
     objectBase.StoreBlock(vars.blockIndex, assembler.rxTelegram);
     vars.replyWaitTicks = 0;
     ++vars.blockIndex;
-    if (vars.blockIndex == blockCount) {
+    // The next request leaves before the window is touched: repainting the bar and
+    // the log takes longer than the console needs to get ready for it.
+    const bool lastBlock = vars.blockIndex == blockCount;
+    if (!lastBlock)
+        SendRequest('R');
+    if (firstBlock)
+        LogStamped("Установлена связь с ПЦН");
+    host.StepProgress();
+    if (lastBlock) {
         LogStamped("База объектов прочитана из ПЦН, принято %03d объектов",
                    vars.blockIndex * objectsPerBlock);
         vars.exchangeState = Idle;
         objectBase.deviceBaseComplete = 1;
-    } else {
-        SendRequest('R');
     }
 }
 
 void CExchange::OnBlockWritten() {
     NoteBlockReply();
     vars.replyWaitTicks = 0;
-    if (!vars.linkReported) {
-        vars.linkReported = 1;
-        LogStamped("Установлена связь с ПЦН");
-    }
-    host.StepProgress();
+    const bool firstBlock = !vars.linkReported;
+    vars.linkReported = 1;
     ++vars.blockIndex;
-    if (vars.blockIndex == blockCount) {
+    // As in a read, the next block leaves before the window is repainted.
+    const bool lastBlock = vars.blockIndex == blockCount;
+    if (!lastBlock)
+        SendRequest('W');
+    if (firstBlock)
+        LogStamped("Установлена связь с ПЦН");
+    host.StepProgress();
+    if (lastBlock) {
         LogStamped("База объектов записана в ПЦН, передано %03d объектов",
                    vars.blockIndex * objectsPerBlock);
         vars.exchangeState = Idle;
         vars.linkReported = 0;
-    } else {
-        SendRequest('W');
     }
 }
 

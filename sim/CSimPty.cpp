@@ -14,7 +14,7 @@
 namespace {
 
 // One character of 10 bits at 2400 baud.
-constexpr auto characterTime = std::chrono::microseconds(4167);
+constexpr auto characterTime = std::chrono::nanoseconds(10'000'000'000LL / 2400);
 // A request whose bytes stop for this long is dropped, as the program does with
 // replies.
 constexpr auto requestGap = std::chrono::milliseconds(500);
@@ -146,6 +146,10 @@ bool CSimPty::WriteDue(Clock::time_point now) {
         Chunk& chunk = output.front();
         const bool paced = console.faults.paced;
         const std::size_t left = chunk.bytes.size() - chunk.sent;
+        // A byte starts when it fell due, not when this thread woke for it: waking
+        // a little late must not stretch the line; waking very late must not let
+        // the line catch up faster than 2400 baud either.
+        const Clock::time_point slot = NextDue();
         const ssize_t written = ::write(lineFd, chunk.bytes.data() + chunk.sent, paced ? 1 : left);
         if (written < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
@@ -157,7 +161,7 @@ bool CSimPty::WriteDue(Clock::time_point now) {
         if (chunk.sent == chunk.bytes.size())
             output.pop_front();
         if (paced) {
-            lineFreeAt = std::max(lineFreeAt, now) + characterTime;
+            lineFreeAt = std::max(slot + characterTime, now);
             if (!output.empty() && NextDue() > now)
                 break;
         }

@@ -18,6 +18,7 @@ public:
     QStringList progressCalls; // "range 0 60", "step 1", "pos 0", "stepit"
     int barMinimum = 0, barMaximum = 100, barStep = 10, barPos = 0;
     int askCount = 0;
+    QStringList events; // "write", "log", "stepit", in the order they happened
 
     int objectNumberPos = 1, rightPos = 0, leftPos = 0;
     int objectState = 0, modeIndex = 0, periodIndex = 3, relayIndex = 0, backlightIndex = 1;
@@ -27,8 +28,12 @@ public:
         const QString text = QString::fromStdString(line);
         const QString prefix = QString(stamp) + " - ";
         log << (text.startsWith(prefix) ? text.mid(prefix.size()) : "<unstamped> " + text);
+        events << "log";
     }
-    void WriteTelegram(const Telegram& telegram) override { written.push_back(telegram); }
+    void WriteTelegram(const Telegram& telegram) override {
+        written.push_back(telegram);
+        events << "write";
+    }
 
     void SetProgressRange(int minimum, int maximum) override {
         progressCalls << QString("range %1 %2").arg(minimum).arg(maximum);
@@ -45,6 +50,7 @@ public:
     }
     void StepProgress() override {
         progressCalls << "stepit";
+        events << "stepit";
         barPos += barStep;
         if (barPos > barMaximum)
             barPos = barMinimum;

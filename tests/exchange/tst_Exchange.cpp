@@ -107,6 +107,8 @@ private slots:
     void firstStepAfterIdleCount();
     void readBaseWhole();
     void writeBaseWhole();
+    void nextBlockBeforeWindow_data();
+    void nextBlockBeforeWindow();
     void baseSilentPartWay();
     void readNumberReply_data();
     void readNumberReply();
@@ -504,6 +506,35 @@ void TestExchange::writeBaseWhole() {
     QCOMPARE(rig->Vars().linkReported, 0);
     QCOMPARE(rig->host.barPos, 60);
     QVERIFY(rig->base.deviceTable == ObjectTable{});
+}
+
+void TestExchange::nextBlockBeforeWindow_data() {
+    QTest::addColumn<int>("button");
+    QTest::newRow("Read Base") << int(ReadBaseButton);
+    QTest::newRow("Write Base") << int(WriteBaseButton);
+}
+
+// Each block's request leaves before the log and the bar are touched, and the
+// last reply still closes the operation with its line after the bar's step.
+void TestExchange::nextBlockBeforeWindow() {
+    QFETCH(int, button);
+    auto rig = MakeRig();
+    rig->base.fileBaseLoaded = 1;
+    rig->Press(button);
+    rig->Tick();
+
+    rig->host.events.clear();
+    rig->Feed(BlockReply(rig->host.written.back()));
+    QCOMPARE(rig->host.events, QStringList({"write", "log", "stepit"}));
+    for (int block = 1; block < 59; ++block) {
+        rig->host.events.clear();
+        rig->Feed(BlockReply(rig->host.written.back()));
+        QCOMPARE(rig->host.events, QStringList({"write", "stepit"}));
+    }
+    rig->host.events.clear();
+    rig->Feed(BlockReply(rig->host.written.back()));
+    QCOMPARE(rig->host.events, QStringList({"stepit", "log"}));
+    QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
 }
 
 void TestExchange::baseSilentPartWay() {
