@@ -2,10 +2,7 @@
 // a pseudo-terminal, timed from the click to the closing log line, and compared
 // with what the line itself allows at 2400 baud.
 #include "BenchCommon.h"
-#include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "base/CKelvarinDoc.h"
-#include "link/CPortMapping.h"
+#include "common/WindowOnCom1.h"
 #include "panel/CKelvarinView.h"
 #include "sim/CSimPty.h"
 
@@ -13,7 +10,6 @@
 #include <QEventLoop>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -162,15 +158,8 @@ struct ReadTiming {
 // Clicks "Read Base" `runs` times on a window whose COM1 is `device`: the console
 // itself, or `line` in between when that is given.
 std::vector<ReadTiming> TimeReads(const std::string& device, CLine* line, int runs) {
-    QSettings("Merovane_Kelvar_VX-418K", "Kelvarin")
-        .setValue("Merovane_Kelvar_VX-418K/NumComPort", 0);
-    CObjectBase objectBase;
-    CKelvarinDoc doc{objectBase};
-    CRecentFileList recentFiles;
-    CPortMapping mapping;
-    mapping.SetOverride("COM1", QString::fromStdString(device));
-    CMainFrame frame(doc, objectBase, recentFiles, mapping);
-    frame.show();
+    CWindowOnCom1 window(QString::fromStdString(device));
+    CMainFrame& frame = *window.frame;
     QPushButton* readBase = nullptr;
     for (QPushButton* button : frame.View().findChildren<QPushButton*>())
         if (button->text() == "Read Base")

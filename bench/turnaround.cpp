@@ -3,16 +3,12 @@
 // "Read Base" blocks: first with Kelvarin's window on the slave side, then with
 // floor_responder, a minimal poll/read/write loop in C, as the floor.
 #include "BenchCommon.h"
-#include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "base/CKelvarinDoc.h"
-#include "link/CPortMapping.h"
+#include "common/WindowOnCom1.h"
 #include "link/Telegram.h"
 #include "panel/CKelvarinView.h"
 
 #include <QApplication>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -75,15 +71,8 @@ std::vector<double> MeasureProgram(int baseReads, bool paced) {
     std::atomic<bool> done{false};
     std::thread console(ServeReads, master, paced, std::ref(samples), std::ref(done));
 
-    QSettings("Merovane_Kelvar_VX-418K", "Kelvarin")
-        .setValue("Merovane_Kelvar_VX-418K/NumComPort", 0);
-    CObjectBase objectBase;
-    CKelvarinDoc doc{objectBase};
-    CRecentFileList recentFiles;
-    CPortMapping mapping;
-    mapping.SetOverride("COM1", QString::fromStdString(slave));
-    auto frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, mapping);
-    frame->show();
+    CWindowOnCom1 window(QString::fromStdString(slave));
+    std::unique_ptr<CMainFrame>& frame = window.frame;
     QPushButton* readBase = nullptr;
     for (QPushButton* button : frame->View().findChildren<QPushButton*>())
         if (button->text() == "Read Base")

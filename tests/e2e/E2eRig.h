@@ -1,12 +1,8 @@
 #pragma once
 
 #include "common/PanelDriver.h"
+#include "common/WindowOnCom1.h"
 
-#include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "base/CKelvarinDoc.h"
-#include "base/ObjectBase.h"
-#include "link/CPortMapping.h"
 #include "panel/CKelvarinView.h"
 #include "sim/CSimPty.h"
 
@@ -17,32 +13,21 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
 #include <memory>
 
-// The real window, offscreen, with COM1 led to a simulated console on a
-// pseudo-terminal.
-struct E2eRig : CPanelDriver {
+// A simulated console on a pseudo-terminal, running before the window opens it.
+struct RunningSim {
     CSimPty sim;
-    CObjectBase objectBase;
-    CKelvarinDoc doc{objectBase};
-    CRecentFileList recentFiles;
-    std::unique_ptr<CMainFrame> frame;
+    RunningSim() { sim.Start(); }
+};
 
-    E2eRig() {
-        sim.Start();
-        QSettings profile("Merovane_Kelvar_VX-418K", "Kelvarin");
-        profile.setValue("Merovane_Kelvar_VX-418K/NumComPort", 0);
-        profile.sync();
-        CPortMapping mapping;
-        mapping.SetOverride("COM1", QString::fromStdString(sim.SlavePath()));
-        frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, mapping);
-        frame->show();
-    }
+// The real window, offscreen, with COM1 led to a simulated console.
+struct E2eRig : RunningSim, CWindowOnCom1, CPanelDriver {
+    E2eRig() : CWindowOnCom1(QString::fromStdString(sim.SlavePath())) {}
     ~E2eRig() {
         frame.reset();
         sim.Stop();

@@ -1,12 +1,8 @@
 // The adapter pulled out in the middle of "Read Base": the real window over a
 // pseudo-terminal whose far end is closed, then the port picked again.
-#include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "base/CKelvarinDoc.h"
-#include "base/ObjectBase.h"
 #include "common/PanelDriver.h"
 #include "common/TestMain.h"
-#include "link/CPortMapping.h"
+#include "common/WindowOnCom1.h"
 #include "panel/CKelvarinView.h"
 #include "sim/CSimPty.h"
 
@@ -16,7 +12,6 @@
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -72,16 +67,8 @@ void TestUnplug::unpluggedDuringReadBase() {
     first->Start();
     QVERIFY(PointLink(com1, first->SlavePath()));
 
-    QSettings("Merovane_Kelvar_VX-418K", "Kelvarin")
-        .setValue("Merovane_Kelvar_VX-418K/NumComPort", 0);
-    CObjectBase objectBase;
-    CKelvarinDoc doc{objectBase};
-    CRecentFileList recentFiles;
-    CPortMapping mapping;
-    mapping.SetOverride("COM1", com1);
-    auto frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, mapping);
-    frame->show();
-    CKelvarinView& view = frame->View();
+    CWindowOnCom1 window(com1);
+    CKelvarinView& view = window.frame->View();
     auto& log = *view.findChild<QListWidget*>("log");
     auto& portList = *view.findChild<QComboBox*>("port");
     auto button = [&](const char* caption) {
@@ -103,7 +90,7 @@ void TestUnplug::unpluggedDuringReadBase() {
     QTRY_VERIFY_WITH_TIMEOUT(view.IsIdle(), giveUpTimeout);
     QCOMPARE(Messages(log).mid(2), QStringList({"Чтение базы объектов из ПЦН",
                                                 "Установлена связь с ПЦН", "Нет связи с ПЦН"}));
-    QCOMPARE(objectBase.deviceBaseComplete, 0);
+    QCOMPARE(window.objectBase.deviceBaseComplete, 0);
 
     // Resource check, not a timing test: a dead line must not keep a thread
     // spinning. Idle, the program wakes 20 times a second for its timer.
@@ -132,7 +119,7 @@ void TestUnplug::unpluggedDuringReadBase() {
     QCOMPARE(second.Requests().size(), std::size_t(1));
     QCOMPARE(char(second.Requests().front()[1]), 'E');
 
-    frame.reset();
+    window.frame.reset();
 }
 
 KELVARIN_TEST_MAIN(TestUnplug)
