@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -70,4 +71,10 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
     commandLine.demo = parser.isSet(demoOption);
     exitCode = 0;
     return true;
+}
+
+bool CheckOptionsBeforeWindow(int argc, char** argv, int& exitCode) {
+    QCoreApplication textOnly(argc, argv);
+    CCommandLine commandLine;
+    return ParseCommandLine(QCoreApplication::arguments(), commandLine, exitCode);
 }

@@ -17,3 +17,8 @@ struct CCommandLine {
 // unknown option, a malformed --port or a second file name print why and return
 // false with exitCode 1.
 bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, int& exitCode);
+
+// The same check before any window exists, under an application without a
+// display, so that --help, --version and a mistyped option are answered on a
+// terminal without one.
+bool CheckOptionsBeforeWindow(int argc, char** argv, int& exitCode);

@@ -5,15 +5,9 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    // The options are checked before any window exists, so that --help, --version
-    // and a mistyped option are answered on a terminal without a display.
-    {
-        QCoreApplication textOnly(argc, argv);
-        CCommandLine commandLine;
-        int exitCode = 0;
-        if (!ParseCommandLine(QCoreApplication::arguments(), commandLine, exitCode))
-            return exitCode;
-    }
+    int exitCode = 0;
+    if (!CheckOptionsBeforeWindow(argc, argv, exitCode))
+        return exitCode;
 
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvarin"));
@@ -21,7 +15,6 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(KelvarinIcon("kelvarin"));
 
     CKelvarinApp app;
-    int exitCode = 0;
     if (!app.InitInstance(QApplication::arguments(), exitCode))
         return exitCode;
     exitCode = QApplication::exec();

@@ -48,13 +48,9 @@ protected:
 // first turns.
 int Child(int argc, char** argv) {
     const long long mainAt = Now();
-    {
-        QCoreApplication textOnly(argc, argv);
-        CCommandLine commandLine;
-        int exitCode = 0;
-        if (!ParseCommandLine(QCoreApplication::arguments(), commandLine, exitCode))
-            return exitCode;
-    }
+    int exitCode = 0;
+    if (!CheckOptionsBeforeWindow(argc, argv, exitCode))
+        return exitCode;
     QApplication qtApp(argc, argv);
     CFirstPaint firstPaint;
     qtApp.installEventFilter(&firstPaint);
@@ -62,7 +58,6 @@ int Child(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(KELVARIN_VERSION));
     QApplication::setWindowIcon(KelvarinIcon("kelvarin"));
     CKelvarinApp app;
-    int exitCode = 0;
     if (!app.InitInstance(QApplication::arguments(), exitCode))
         return exitCode;
     const long long startedAt = Now();

@@ -8,6 +8,17 @@
 #include <algorithm>
 #include <random>
 
+// The six operations by their buttons' captions, and the letter of each one's reply.
+enum Operation { OpReadBase, OpWriteBase, OpReadNumber, OpWriteNumber, OpReadSetup, OpWriteSetup };
+inline const char* const operationNames[] = {"Read Base",    "Write Base", "Read Number",
+                                             "Write Number", "Read Setup", "Write Setup"};
+inline const char replyLetters[] = {'B', 'B', 'O', 'O', 'U', 'U'};
+
+inline const QStringList receiveErrors = {"Ошибка CRC телеграммы", "Ошибка приема телеграммы",
+                                          "Не верный тип телеграммы",
+                                          "Тайм-аут при приеме телеграммы"};
+inline const QString noLink = "Нет связи с ПЦН";
+
 // How likely each misbehaviour of the console is in one operation. Faults that
 // make an operation end without an answer ("fatal") cost 120 ticks each, so a
 // soak over a real line keeps them rarer than one in simulated time.

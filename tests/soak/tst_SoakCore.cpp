@@ -14,15 +14,6 @@ namespace {
 
 using Handler = void (CExchange::*)();
 
-enum Operation { OpReadBase, OpWriteBase, OpReadNumber, OpWriteNumber, OpReadSetup, OpWriteSetup };
-const char* const operationNames[] = {"Read Base",    "Write Base", "Read Number",
-                                      "Write Number", "Read Setup", "Write Setup"};
-const char replyLetters[] = {'B', 'B', 'O', 'O', 'U', 'U'};
-
-const QStringList receiveErrors = {"Ошибка CRC телеграммы", "Ошибка приема телеграммы",
-                                   "Не верный тип телеграммы", "Тайм-аут при приеме телеграммы"};
-const QString noLink = "Нет связи с ПЦН";
-
 // A telegram must arrive within 10 ticks of its "~"; pieces of one reply are
 // spread over fewer than that.
 constexpr int maxPieceSpread = 5;

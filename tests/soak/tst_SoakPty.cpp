@@ -11,15 +11,6 @@
 
 namespace {
 
-enum Operation { OpReadBase, OpWriteBase, OpReadNumber, OpWriteNumber, OpReadSetup, OpWriteSetup };
-const char* const buttons[] = {"Read Base",    "Write Base", "Read Number",
-                               "Write Number", "Read Setup", "Write Setup"};
-const char replyLetters[] = {'B', 'B', 'O', 'O', 'U', 'U'};
-
-const QStringList receiveErrors = {"Ошибка CRC телеграммы", "Ошибка приема телеграммы",
-                                   "Не верный тип телеграммы", "Тайм-аут при приеме телеграммы"};
-const QString noLink = "Нет связи с ПЦН";
-
 // The slowest operation ends in 120 ticks of 6 s after its last answer; twice that
 // leaves room for a loaded machine and still catches a hang.
 constexpr int operationDeadlineMs = 15000;
@@ -70,7 +61,7 @@ void TestSoakPty::operationsWithRandomFaults() {
         const QByteArray context = QString("seed %1, operation %2 (%3), faults: %4, delay %5 ms")
                                        .arg(seed)
                                        .arg(index)
-                                       .arg(buttons[operation])
+                                       .arg(operationNames[operation])
                                        .arg(Describe(faults))
                                        .arg(faults.replyDelayMs)
                                        .toUtf8();
@@ -91,7 +82,7 @@ void TestSoakPty::operationsWithRandomFaults() {
         }
 
         const qsizetype logged = rig.Messages().size();
-        rig.Click(buttons[operation]);
+        rig.Click(operationNames[operation]);
         QVERIFY2(!rig.View().IsIdle(), context);
         QDeadlineTimer deadline(operationDeadlineMs);
         bool asked = false;
