@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cstdio>
+
 namespace {
 
 const QString appTitle = QStringLiteral("Kelvarin");
@@ -61,12 +63,12 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
 
     view = new CKelvarinView(objectBase, portMapping, logFile, demoPort, this);
     setCentralWidget(view);
-    connect(view, &CKelvarinView::statusMessage, this,
-            [this](const QString& text) { statusBar()->showMessage(text, statusMessageMs); });
+    CExchangeSession& session = view->Session();
+    connect(&session, &CExchangeSession::statusMessage, this, &CMainFrame::ShowPortStatus);
     // The panel may have spoken while it was being built, before anyone listened.
-    if (!view->LastStatusMessage().isEmpty())
-        statusBar()->showMessage(view->LastStatusMessage(), statusMessageMs);
-    connect(view, &CKelvarinView::idleChanged, this, [this](bool idle) {
+    if (!session.LastStatusMessage().isEmpty())
+        ShowPortStatus(session.LastStatusMessage());
+    connect(&session, &CExchangeSession::idleChanged, this, [this](bool idle) {
         exchangeIdle = idle;
         UpdateFileCommands();
     });
@@ -203,6 +205,13 @@ void CMainFrame::UpdateFileCommands() {
     saveAsAction->setEnabled(exchangeIdle);
     for (QAction* action : recentActions)
         action->setEnabled(exchangeIdle);
+}
+
+// What happened to the port goes to the status bar and, for whoever started the
+// program from a terminal, to standard error.
+void CMainFrame::ShowPortStatus(const QString& text) {
+    std::fprintf(stderr, "kelvarin: %s\n", qUtf8Printable(text));
+    statusBar()->showMessage(text, statusMessageMs);
 }
 
 void CMainFrame::UpdateTitle(const QString& documentTitle) {

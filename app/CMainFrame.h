@@ -60,6 +60,7 @@ private:
     void UpdateRecentFileMenu();
     void UpdateFileCommands();
     void UpdateTitle(const QString& documentTitle);
+    void ShowPortStatus(const QString& text);
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;

@@ -79,7 +79,7 @@ std::vector<double> MeasureProgram(int baseReads, bool paced) {
             readBase = button;
 
     int reads = 0;
-    QObject::connect(&frame->View(), &CKelvarinView::idleChanged, [&](bool idle) {
+    QObject::connect(&frame->View().Session(), &CExchangeSession::idleChanged, [&](bool idle) {
         if (!idle)
             return;
         if (++reads == baseReads)

@@ -1,7 +1,5 @@
 #include "exchange/CExchange.h"
 
-#include "panel/EditorMapping.h"
-
 #include <cstdarg>
 #include <cstdio>
 
@@ -48,10 +46,10 @@ void CExchange::OnWriteBase() {
     vars.progressTicks = 0;
 }
 
-void CExchange::OnReadNumber() {
+void CExchange::OnReadNumber(const NumberOperands& operands) {
     if (!IsIdle())
         return;
-    vars.objectNumber = static_cast<uint16_t>(host.ObjectNumberPos());
+    vars.objectNumber = operands.objectNumber;
     Begin(ReadNumber);
     vars.writeAfterCheck = 0;
     LogStamped("Чтение объекта: %03d", vars.objectNumber);
@@ -59,12 +57,12 @@ void CExchange::OnReadNumber() {
     vars.progressTicks = 0;
 }
 
-void CExchange::OnWriteNumber() {
+void CExchange::OnWriteNumber(const NumberOperands& operands) {
     if (!IsIdle())
         return;
-    vars.objectNumber = static_cast<uint16_t>(host.ObjectNumberPos());
-    vars.transmitterByte1 = static_cast<uint8_t>(host.RightTransmitterPos());
-    vars.transmitterByte2 = static_cast<uint8_t>(host.LeftTransmitterPos());
+    vars.objectNumber = operands.objectNumber;
+    vars.transmitterByte1 = operands.transmitterByte1;
+    vars.transmitterByte2 = operands.transmitterByte2;
     // The number is checked with a C request first; the write follows its reply.
     Begin(ReadNumber);
     vars.writeAfterCheck = 1;
@@ -84,13 +82,13 @@ void CExchange::OnReadSetup() {
     SetUpProgress(8);
 }
 
-void CExchange::OnWriteSetup() {
+void CExchange::OnWriteSetup(const SetupOperands& operands) {
     if (!IsIdle())
         return;
-    vars.setupMode = ListIndexByte(host.ModeIndex());
-    vars.setupBacklight = ListIndexByte(host.BacklightIndex());
-    vars.setupRelay = ListIndexByte(host.RelayIndex());
-    vars.setupPeriodCode = PeriodCodeForIndex(host.PeriodIndex());
+    vars.setupMode = operands.setupMode;
+    vars.setupBacklight = operands.setupBacklight;
+    vars.setupRelay = operands.setupRelay;
+    vars.setupPeriodCode = operands.setupPeriodCode;
     Begin(WriteSetup);
     LogStamped("Запись установок в ПЦН VX-418K");
     SetUpProgress(8);

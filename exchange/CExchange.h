@@ -31,7 +31,7 @@ struct ExchangeVars {
     int32_t writeAfterCheck = 0;
     int32_t confirmOpen = 0;
 
-    // Operands taken from the panel by the button handlers.
+    // Operands the button handlers took at the click.
     uint16_t objectNumber = 0;
     uint8_t transmitterByte1 = 0;
     uint8_t transmitterByte2 = 0;
@@ -60,10 +60,10 @@ public:
 
     void OnReadBase();
     void OnWriteBase();
-    void OnReadNumber();
-    void OnWriteNumber();
+    void OnReadNumber(const NumberOperands& operands);
+    void OnWriteNumber(const NumberOperands& operands);
     void OnReadSetup();
-    void OnWriteSetup();
+    void OnWriteSetup(const SetupOperands& operands);
 
     void ExchangeTick();
 
@@ -96,6 +96,7 @@ private:
     void OnBlockRead();
     void OnBlockWritten();
     void OnObjectRead();
+    void ShowObjectReply();
     void OnWriteCheck();
     void OnObjectWritten();
     void OnSetupReply();

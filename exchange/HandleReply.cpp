@@ -1,6 +1,6 @@
 #include "exchange/CExchange.h"
 
-#include "panel/EditorMapping.h"
+#include "exchange/EditorMapping.h"
 
 #include <algorithm>
 
@@ -149,9 +149,7 @@ void CExchange::OnObjectRead() {
     const Telegram& rx = assembler.rxTelegram;
     LogStamped("Принят объект: %03d - %03d.%03d  ID h%02X  %d%d%d  %03d  %03d", rx[2] * 256 + rx[3],
                rx[5], rx[4], rx[6], rx[7], rx[8], rx[9], rx[10], rx[11]);
-    host.SetRightTransmitterPos(rx[4]);
-    host.SetLeftTransmitterPos(rx[5]);
-    host.SelectObjectState(ObjectStateIndex(rx[4], rx[5]));
+    ShowObjectReply();
     vars.replyWaitTicks = 0;
     vars.exchangeState = Idle;
     host.SetProgressPos(8);
@@ -194,13 +192,21 @@ void CExchange::CancelNumberWrite() {
     vars.progressTicks = 0;
 }
 
+// The object-number spin keeps the operator's choice; the number the reply names
+// goes only into the log and to front ends that show it.
+void CExchange::ShowObjectReply() {
+    const Telegram& rx = assembler.rxTelegram;
+    host.ShowObject({.objectNumber = rx[2] * 256 + rx[3],
+                     .transmitterByte1 = rx[4],
+                     .transmitterByte2 = rx[5],
+                     .stateIndex = ObjectStateIndex(rx[4], rx[5])});
+}
+
 // The log shows what the console says it stored, not what was sent.
 void CExchange::OnObjectWritten() {
     const Telegram& rx = assembler.rxTelegram;
     LogStamped("Записан объект: %03d - %03d.%03d", rx[2] * 256 + rx[3], rx[5], rx[4]);
-    host.SetRightTransmitterPos(rx[4]);
-    host.SetLeftTransmitterPos(rx[5]);
-    host.SelectObjectState(ObjectStateIndex(rx[4], rx[5]));
+    ShowObjectReply();
     host.SetProgressPos(8);
     vars.replyWaitTicks = 0;
     vars.exchangeState = Idle;
@@ -212,10 +218,12 @@ void CExchange::OnSetupReply() {
         LogStamped("Приняты установки от ПЦН версии: %01d.%02d", rx[6], rx[7]);
     else
         LogStamped("Записаны установки в ПЦН версии: %01d.%02d", rx[6], rx[7]);
-    host.SelectMode(rx[2]);
-    host.SelectPeriod(PeriodIndexForCode(rx[3]));
-    host.SelectRelay(rx[4]);
-    host.SelectBacklight(rx[5]);
+    host.ShowSettings({.modeIndex = rx[2],
+                       .periodIndex = PeriodIndexForCode(rx[3]),
+                       .relayIndex = rx[4],
+                       .backlightIndex = rx[5],
+                       .versionMajor = rx[6],
+                       .versionMinor = rx[7]});
     std::copy(rx.begin() + 8, rx.begin() + 14, vars.setupKept.begin());
     // The reply ends the wait: show the bar full whatever the waiting had reached.
     host.SetProgressRange(0, 1);

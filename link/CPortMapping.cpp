@@ -1,5 +1,7 @@
 #include "link/CPortMapping.h"
 
+#include "link/ProfileNames.h"
+
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -22,7 +24,7 @@ QString CPortMapping::DevicePath(const QString& portName) const {
     if (found != overrides.constEnd())
         return *found;
 
-    QSettings profile(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+    QSettings profile(profileOrganization, profileApplication);
     const QString stored = profile.value(QStringLiteral("Ports/") + portName).toString();
     if (!stored.isEmpty())
         return stored;

@@ -2,23 +2,9 @@
 
 #include "link/CPortReader.h"
 
-#include <QComboBox>
-#include <QSettings>
 #include <QThread>
 
 namespace {
-
-constexpr int offItem = 4; // "OFF" in the port list, and NumComPort's "no port"
-
-QString PortName(int index) {
-    return QStringLiteral("COM%1").arg(index + 1);
-}
-
-QSettings Profile() {
-    return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
-}
-
-const QString numComPortKey = QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort");
 
 // Stops a reader's thread after it released its port there; the reader never
 // waits for the UI thread, so this join cannot deadlock.
@@ -33,16 +19,14 @@ void StopReader(QThread* thread, CPortReader* reader) {
 
 } // namespace
 
-CSerialLink::CSerialLink(QComboBox& portList, LogFunction appendLogLine, CPortMapping mapping,
-                         QObject* parent)
-    : QObject(parent), portList(portList), appendLogLine(std::move(appendLogLine)),
-      mapping(std::move(mapping)) {}
+CSerialLink::CSerialLink(CPortMapping mapping, QObject* parent)
+    : QObject(parent), mapping(std::move(mapping)) {}
 
 CSerialLink::~CSerialLink() {
     ClosePort();
 }
 
-void CSerialLink::OpenPort(const QString& portName) {
+bool CSerialLink::OpenPort(const QString& portName) {
     ClosePort();
 
     auto* thread = new QThread;
@@ -57,17 +41,14 @@ void CSerialLink::OpenPort(const QString& portName) {
         worker, &CPortReader::deviceLost, this,
         [this, thisOpen, portName] {
             if (thisOpen == openCount)
-                emit statusMessage(
-                    tr("%1: the device was lost; pick the port again to reconnect").arg(portName));
+                emit deviceLost(portName);
         },
         Qt::QueuedConnection);
     connect(
         worker, &CPortReader::breakReceived, this,
         [this, thisOpen, portName] {
             if (thisOpen == openCount)
-                emit statusMessage(
-                    tr("%1: break received; nothing more is read until the port is picked again")
-                        .arg(portName));
+                emit breakReceived(portName);
         },
         Qt::QueuedConnection);
     thread->start();
@@ -86,16 +67,14 @@ void CSerialLink::OpenPort(const QString& portName) {
 
     if (!opened) {
         StopReader(thread, worker);
-        appendLogLine(
-            QStringLiteral("Порт %1 занят другим приложением или отсутствует").arg(portName));
-        portList.setCurrentIndex(offItem);
-        emit statusMessage(tr("%1 (%2) cannot be opened: %3").arg(portName, devicePath, error));
-        return;
+        emit portFailed(portName, devicePath, error);
+        return false;
     }
     readerThread = thread;
     reader = worker;
-    appendLogLine(QStringLiteral("Подключен порт %1").arg(portName));
-    emit statusMessage(tr("%1 connected (%2)").arg(portName, devicePath));
+    openPortName = portName;
+    emit portOpened(portName, devicePath);
+    return true;
 }
 
 void CSerialLink::ClosePort() {
@@ -104,35 +83,7 @@ void CSerialLink::ClosePort() {
     StopReader(readerThread, reader);
     readerThread = nullptr;
     reader = nullptr;
-}
-
-void CSerialLink::OpenStoredPort() {
-    const int stored = Profile().value(numComPortKey, 0).toInt();
-    if (stored == offItem) {
-        ClosePort();
-        portList.setCurrentIndex(offItem);
-        appendLogLine(QStringLiteral("Все порты закрыты"));
-        return;
-    }
-    // Anything unknown falls back to COM1 but stays stored as it was.
-    const int item = stored >= 0 && stored < offItem ? stored : 0;
-    OpenPort(PortName(item));
-    // Even after a failed open the list shows the stored port at start-up.
-    portList.setCurrentIndex(item);
-}
-
-void CSerialLink::OnPortListChange() {
-    const int index = portList.currentIndex();
-    if (index < 0 || index > offItem)
-        return;
-    if (index == offItem) {
-        ClosePort();
-        appendLogLine(QStringLiteral("Все порты закрыты"));
-    } else {
-        OpenPort(PortName(index));
-    }
-    // Stored whatever the outcome, so that the next start tries the same port.
-    Profile().setValue(numComPortKey, index);
+    emit portClosed(openPortName);
 }
 
 void CSerialLink::WriteTelegram(const Telegram& telegram) {

@@ -7,44 +7,43 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
-class QComboBox;
 class QThread;
 class CPortReader;
 
-// The one serial line of the program: the port, its reader thread and the choice
-// of port (stored in the profile as NumComPort, shown in the view's port list).
-// Lives on the UI thread; received bytes reach the UI thread in arrival order.
+// The one serial line of the program: at most one open port and its reader
+// thread. Lives on the UI thread; received bytes reach it in arrival order. It
+// says what happened through signals and leaves the wording to its users.
 class CSerialLink : public QObject {
     Q_OBJECT
 public:
-    using LogFunction = std::function<void(const QString& line)>;
-
-    CSerialLink(QComboBox& portList, LogFunction appendLogLine, CPortMapping mapping,
-                QObject* parent = nullptr);
+    explicit CSerialLink(CPortMapping mapping, QObject* parent = nullptr);
     ~CSerialLink() override; // stops and joins the reader, then closes the port
 
-    void OpenPort(const QString& portName);
+    // Closes whatever is open, then opens portName ("COM1".."COM4" through the
+    // mapping, or a name the mapping leads to a device) and starts its reader.
+    bool OpenPort(const QString& portName);
     void ClosePort();
-    void OpenStoredPort();
-    void OnPortListChange(); // the operator picked an item in the port list
+    bool IsOpen() const { return reader != nullptr; }
 
     void WriteTelegram(const Telegram& telegram);
 
 signals:
     void bytesReceived(const QByteArray& bytes);
-    // Why a port could not be opened, or that the device went away: for the
-    // status bar and standard error, never for the log.
-    void statusMessage(const QString& text);
+    void portOpened(const QString& portName, const QString& devicePath);
+    void portFailed(const QString& portName, const QString& devicePath, const QString& reason);
+    void portClosed(const QString& portName);
+    // The device went away (an unplugged adapter): nothing more is read or
+    // written until the port is opened again.
+    void deviceLost(const QString& portName);
+    // A break came on the line: nothing more is read until the port is opened again.
+    void breakReceived(const QString& portName);
 
 private:
-    QComboBox& portList;
-    LogFunction appendLogLine;
     CPortMapping mapping;
     // Both exist exactly while a port is open; the reader runs on the thread.
     QThread* readerThread = nullptr;
     CPortReader* reader = nullptr;
+    QString openPortName;
     // Counts opens, so that a late signal of an earlier reader is not taken for
     // news about the port open now.
     unsigned openCount = 0;

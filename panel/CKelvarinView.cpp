@@ -1,21 +1,17 @@
 #include "panel/CKelvarinView.h"
 
-#include "exchange/CRewriteDlg.h"
+#include "exchange/EditorMapping.h"
 #include "panel/CLogFile.h"
+#include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
 
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QScrollBar>
 #include <QTime>
-
-#include <algorithm>
-#include <cstdio>
 
 namespace {
 
-constexpr int exchangeTickMs = 50;
 // appendLogLine makes line count - logTailLines the top line.
 constexpr int logTailLines = 5;
 
@@ -70,9 +66,7 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
       leftTransmitterSpin(this), rightTransmitterSpin(this), modeList(this), periodList(this),
       relayList(this), backlightList(this), readSetupButton(QStringLiteral("Read Setup"), this),
       writeSetupButton(QStringLiteral("Write Setup"), this), logFile(logFile),
-      link(
-          portList, [this](const QString& line) { appendLogLine(line); }, portMapping, this),
-      exchange(*this, objectBase) {
+      session(objectBase, portMapping, this) {
     Place(logList, 20, 20, 490, 150);
     Name(logList, "log", "Log");
     logList.setFrameShape(QFrame::Box);
@@ -86,23 +80,16 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     AddItems(portList, {"COM1", "COM2", "COM3", "COM4", "OFF"});
     PlaceList(portList, 510, 20, 610);
     NameList(portList, "port", "Port");
-    connect(&link, &CSerialLink::statusMessage, this, &CKelvarinView::OnStatusMessage);
-    if (startPort.isEmpty()) {
-        link.OpenStoredPort();
-    } else {
-        // A failed open turns the list to "OFF" again.
-        portList.setCurrentIndex(portList.findText(startPort));
-        link.OpenPort(startPort);
-    }
+    connect(&session, &CExchangeSession::logLine, this, &CKelvarinView::appendLogLine);
+    connect(&session, &CExchangeSession::portSelectionShown, &portList,
+            &QComboBox::setCurrentIndex);
+    if (startPort.isEmpty())
+        session.OpenStoredPort();
+    else
+        session.OpenPortForRun(startPort);
     // activated, not currentIndexChanged: the program's own selections must not
     // count as the operator's pick.
-    connect(&portList, &QComboBox::activated, &link, [this] { link.OnPortListChange(); });
-    connect(&link, &CSerialLink::bytesReceived, this, [this](const QByteArray& bytes) {
-        RunExchange([&] {
-            exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                  static_cast<std::size_t>(bytes.size()));
-        });
-    });
+    connect(&portList, &QComboBox::activated, &session, &CExchangeSession::OnPortListChange);
 
     AddItems(objectStateList, {"НЕ ОБУЧЕН", "ОБУЧЕН"});
     PlaceList(objectStateList, 20, 240, 140);
@@ -150,38 +137,27 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     progress.setRange(0, 100);
     progress.setValue(0);
 
-    const std::pair<QPushButton*, void (CExchange::*)()> buttons[] = {
-        {&readNumberButton, &CExchange::OnReadNumber},
-        {&writeNumberButton, &CExchange::OnWriteNumber},
-        {&readBaseButton, &CExchange::OnReadBase},
-        {&writeBaseButton, &CExchange::OnWriteBase},
-        {&readSetupButton, &CExchange::OnReadSetup},
-        {&writeSetupButton, &CExchange::OnWriteSetup},
-    };
-    for (const auto& [button, handlerOfButton] : buttons)
-        connect(button, &QPushButton::clicked, this,
-                [this, handler = handlerOfButton] { RunExchange([&] { (exchange.*handler)(); }); });
+    connect(&readNumberButton, &QPushButton::clicked, this,
+            [this] { session.OnReadNumber(TakeNumberOperands()); });
+    connect(&writeNumberButton, &QPushButton::clicked, this,
+            [this] { session.OnWriteNumber(TakeNumberOperands()); });
+    connect(&readBaseButton, &QPushButton::clicked, &session, &CExchangeSession::OnReadBase);
+    connect(&writeBaseButton, &QPushButton::clicked, &session, &CExchangeSession::OnWriteBase);
+    connect(&readSetupButton, &QPushButton::clicked, &session, &CExchangeSession::OnReadSetup);
+    connect(&writeSetupButton, &QPushButton::clicked, this,
+            [this] { session.OnWriteSetup(TakeSetupOperands()); });
 
-    connect(&exchangeTimer, &QTimer::timeout, this,
-            [this] { RunExchange([&] { exchange.ExchangeTick(); }); });
-    exchangeTimer.start(exchangeTickMs);
+    connect(&session, &CExchangeSession::progressRange, &progress, &QProgressBar::setRange);
+    connect(&session, &CExchangeSession::progressPos, &progress, &QProgressBar::setValue);
+    connect(&session, &CExchangeSession::objectShown, this, &CKelvarinView::ShowObject);
+    connect(&session, &CExchangeSession::settingsShown, this, &CKelvarinView::ShowSettings);
+    connect(&session, &CExchangeSession::overwriteAsked, this, &CKelvarinView::AskOverwrite);
+    session.StartTimer();
 }
 
 CKelvarinView::~CKelvarinView() {
-    exchangeTimer.stop();
-    // An open confirmation would answer into an exchange that is going away.
+    // An open confirmation would answer into a session that is going away.
     delete rewriteDlg.data();
-    // The reader must be stopped while the controls it feeds still exist.
-    link.ClosePort();
-}
-
-template <typename Call> void CKelvarinView::RunExchange(Call call) {
-    call();
-    const bool idle = exchange.IsIdle();
-    if (idle != wasIdle) {
-        wasIdle = idle;
-        emit idleChanged(idle);
-    }
 }
 
 void CKelvarinView::appendLogLine(const QString& line) {
@@ -200,38 +176,38 @@ void CKelvarinView::OnFilePrint() {
         PrintPanelLabels(printer);
 }
 
-std::string CKelvarinView::TimeOfDay() {
-    return TimeStamp().toStdString();
+// Taken in the order the handlers read them: the number, then the right-hand
+// (first) and the left-hand (second) transmitter byte.
+NumberOperands CKelvarinView::TakeNumberOperands() const {
+    NumberOperands operands;
+    operands.objectNumber = static_cast<uint16_t>(objectNumberSpin.value());
+    operands.transmitterByte1 = static_cast<uint8_t>(rightTransmitterSpin.value());
+    operands.transmitterByte2 = static_cast<uint8_t>(leftTransmitterSpin.value());
+    return operands;
 }
 
-void CKelvarinView::AppendLogLine(const std::string& line) {
-    appendLogLine(QString::fromStdString(line));
+SetupOperands CKelvarinView::TakeSetupOperands() const {
+    SetupOperands operands;
+    operands.setupMode = ListIndexByte(modeList.currentIndex());
+    operands.setupBacklight = ListIndexByte(backlightList.currentIndex());
+    operands.setupRelay = ListIndexByte(relayList.currentIndex());
+    operands.setupPeriodCode = PeriodCodeForIndex(periodList.currentIndex());
+    return operands;
 }
 
-void CKelvarinView::WriteTelegram(const Telegram& telegram) {
-    link.WriteTelegram(telegram);
+// The object-number spin keeps the operator's choice: the number a reply names
+// is only logged.
+void CKelvarinView::ShowObject(const ObjectShown& object) {
+    rightTransmitterSpin.setValue(object.transmitterByte1);
+    leftTransmitterSpin.setValue(object.transmitterByte2);
+    SelectListItem(objectStateList, object.stateIndex);
 }
 
-void CKelvarinView::SetProgressRange(int minimum, int maximum) {
-    progress.setRange(minimum, maximum);
-}
-
-void CKelvarinView::SetProgressStep(int step) {
-    progressStep = step;
-}
-
-void CKelvarinView::SetProgressPos(int position) {
-    // QProgressBar ignores a value outside its range; a progress bar control clamps.
-    progress.setValue(std::clamp(position, progress.minimum(), progress.maximum()));
-}
-
-void CKelvarinView::StepProgress() {
-    const int minimum = progress.minimum();
-    const int maximum = progress.maximum();
-    int position = progress.value() + progressStep;
-    if (position > maximum && maximum > minimum)
-        position = (position - minimum) % (maximum - minimum) + minimum;
-    SetProgressPos(position);
+void CKelvarinView::ShowSettings(const SetupShown& settings) {
+    SelectListItem(modeList, settings.modeIndex);
+    SelectListItem(periodList, settings.periodIndex);
+    SelectListItem(relayList, settings.relayIndex);
+    SelectListItem(backlightList, settings.backlightIndex);
 }
 
 void CKelvarinView::AskOverwrite() {
@@ -239,9 +215,8 @@ void CKelvarinView::AskOverwrite() {
     rewriteDlg->setAttribute(Qt::WA_DeleteOnClose);
     // Modal for the operator, but the timer and the port go on while it is open.
     rewriteDlg->setWindowModality(Qt::ApplicationModal);
-    connect(rewriteDlg, &QDialog::finished, this, [this](int result) {
-        RunExchange([&] { exchange.AnswerOverwrite(result == QDialog::Accepted); });
-    });
+    connect(rewriteDlg, &QDialog::finished, this,
+            [this](int result) { session.AnswerOverwrite(result == QDialog::Accepted); });
     rewriteDlg->show();
 }
 
@@ -255,10 +230,4 @@ void CKelvarinView::paintEvent(QPaintEvent*) {
 
 void CKelvarinView::SelectListItem(QComboBox& list, int index) {
     list.setCurrentIndex(index >= 0 && index < list.count() ? index : -1);
-}
-
-void CKelvarinView::OnStatusMessage(const QString& text) {
-    std::fprintf(stderr, "kelvarin: %s\n", qUtf8Printable(text));
-    lastStatusMessage = text;
-    emit statusMessage(text);
 }

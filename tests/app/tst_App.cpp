@@ -391,7 +391,7 @@ private slots:
         QVERIFY(frame->findChild<QAction*>(QStringLiteral("about"))->isEnabled());
 
         // No port is open, so the exchange gives up after six seconds.
-        QTRY_VERIFY_WITH_TIMEOUT(frame->View().IsIdle(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->View().Session().IsIdle(), 10000);
         for (QAction* action : guarded)
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
         auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));

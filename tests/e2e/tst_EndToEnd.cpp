@@ -2,7 +2,7 @@
 
 #include "base/BaseFileCodec.h"
 #include "common/TestMain.h"
-#include "exchange/CRewriteDlg.h"
+#include "panel/CRewriteDlg.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -179,7 +179,7 @@ void TestEndToEnd::writeNumberLearnedObject() {
                                   operationTimeout);
     }
     QCOMPARE(rig.Find<QProgressBar>("progress").value(), 8);
-    QVERIFY(rig.View().IsIdle());
+    QVERIFY(rig.View().Session().IsIdle());
     QCOMPARE(rig.sim.Requests().size(), std::size_t(overwrite ? 2 : 1));
     rig.sim.WithConsole([&](CSimConsole& console) {
         QCOMPARE(int(console.base[9].byte1), overwrite ? 4 : 1);
@@ -266,7 +266,7 @@ void TestEndToEnd::faultsFromConsole() {
     rig.sim.SetFaults(faults);
 
     rig.Click("Read Setup");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.View().IsIdle(), giveUpTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.View().Session().IsIdle(), giveUpTimeout);
     QCOMPARE(rig.Messages().mid(2), QStringList{"Чтение установок из ПЦН VX-418K"} + expected);
     const int requestsSent = rig.sim.Requests().size();
     QCOMPARE(requestsSent,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/CExchange.h"
+#include "exchange/EditorMapping.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -22,6 +23,16 @@ public:
 
     int objectNumberPos = 1, rightPos = 0, leftPos = 0;
     int objectState = 0, modeIndex = 0, periodIndex = 3, relayIndex = 0, backlightIndex = 1;
+    int shownNumber = 0, shownVersion = 0;
+
+    // What the panel's buttons take at the click, from the fake panel above.
+    NumberOperands Number() const {
+        return {uint16_t(objectNumberPos), uint8_t(rightPos), uint8_t(leftPos)};
+    }
+    SetupOperands Setup() const {
+        return {ListIndexByte(modeIndex), ListIndexByte(backlightIndex), ListIndexByte(relayIndex),
+                PeriodCodeForIndex(periodIndex)};
+    }
 
     std::string TimeOfDay() override { return stamp; }
     void AppendLogLine(const std::string& line) override {
@@ -56,21 +67,19 @@ public:
             barPos = barMinimum;
     }
 
-    int ObjectNumberPos() override { return objectNumberPos; }
-    int RightTransmitterPos() override { return rightPos; }
-    int LeftTransmitterPos() override { return leftPos; }
-    int ModeIndex() override { return modeIndex; }
-    int PeriodIndex() override { return periodIndex; }
-    int RelayIndex() override { return relayIndex; }
-    int BacklightIndex() override { return backlightIndex; }
-
-    void SetRightTransmitterPos(int value) override { rightPos = value; }
-    void SetLeftTransmitterPos(int value) override { leftPos = value; }
-    void SelectObjectState(int index) override { objectState = Select(index, 2); }
-    void SelectMode(int index) override { modeIndex = Select(index, 3); }
-    void SelectPeriod(int index) override { periodIndex = Select(index, 10); }
-    void SelectRelay(int index) override { relayIndex = Select(index, 3); }
-    void SelectBacklight(int index) override { backlightIndex = Select(index, 3); }
+    void ShowObject(const ObjectShown& object) override {
+        shownNumber = object.objectNumber;
+        rightPos = object.transmitterByte1;
+        leftPos = object.transmitterByte2;
+        objectState = Select(object.stateIndex, 2);
+    }
+    void ShowSettings(const SetupShown& settings) override {
+        modeIndex = Select(settings.modeIndex, 3);
+        periodIndex = Select(settings.periodIndex, 10);
+        relayIndex = Select(settings.relayIndex, 3);
+        backlightIndex = Select(settings.backlightIndex, 3);
+        shownVersion = settings.versionMajor * 100 + settings.versionMinor;
+    }
 
     void AskOverwrite() override { ++askCount; }
 
@@ -83,3 +92,30 @@ public:
 private:
     static int Select(int index, int items) { return index >= 0 && index < items ? index : -1; }
 };
+
+enum Button {
+    ReadBaseButton,
+    WriteBaseButton,
+    ReadNumberButton,
+    WriteNumberButton,
+    ReadSetupButton,
+    WriteSetupButton
+};
+
+// Clicks a button of the fake panel.
+inline void PressButton(CExchange& exchange, const FakeExchangeHost& host, int button) {
+    switch (button) {
+    case ReadBaseButton:
+        return exchange.OnReadBase();
+    case WriteBaseButton:
+        return exchange.OnWriteBase();
+    case ReadNumberButton:
+        return exchange.OnReadNumber(host.Number());
+    case WriteNumberButton:
+        return exchange.OnWriteNumber(host.Number());
+    case ReadSetupButton:
+        return exchange.OnReadSetup();
+    default:
+        return exchange.OnWriteSetup(host.Setup());
+    }
+}

@@ -8,19 +8,6 @@
 
 namespace {
 
-using Handler = void (CExchange::*)();
-enum Button {
-    ReadBaseButton,
-    WriteBaseButton,
-    ReadNumberButton,
-    WriteNumberButton,
-    ReadSetupButton,
-    WriteSetupButton
-};
-const std::array<Handler, 6> handlers = {&CExchange::OnReadBase,   &CExchange::OnWriteBase,
-                                         &CExchange::OnReadNumber, &CExchange::OnWriteNumber,
-                                         &CExchange::OnReadSetup,  &CExchange::OnWriteSetup};
-
 // A reply as the console frames it.
 Telegram Reply(char letter, std::initializer_list<uint8_t> payload = {}) {
     return FramedTelegram(letter, payload);
@@ -53,7 +40,7 @@ struct Rig {
     CObjectBase base;
     CExchange exchange{host, base};
 
-    void Press(int button) { (exchange.*handlers[button])(); }
+    void Press(int button) { PressButton(exchange, host, button); }
     void Tick(int count = 1) {
         for (int i = 0; i < count; ++i)
             exchange.ExchangeTick();

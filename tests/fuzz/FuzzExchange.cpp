@@ -29,22 +29,18 @@ public:
     void SetProgressStep(int) override {}
     void SetProgressPos(int) override {}
     void StepProgress() override {}
-    int ObjectNumberPos() override { return panelIndex; }
-    int RightTransmitterPos() override { return panelIndex; }
-    int LeftTransmitterPos() override { return panelIndex; }
-    int ModeIndex() override { return panelIndex; }
-    int PeriodIndex() override { return panelIndex; }
-    int RelayIndex() override { return panelIndex; }
-    int BacklightIndex() override { return panelIndex; }
-    void SetRightTransmitterPos(int) override {}
-    void SetLeftTransmitterPos(int) override {}
-    void SelectObjectState(int) override {}
-    void SelectMode(int) override {}
-    void SelectPeriod(int) override {}
-    void SelectRelay(int) override {}
-    void SelectBacklight(int) override {}
+    void ShowObject(const ObjectShown&) override {}
+    void ShowSettings(const SetupShown&) override {}
     void AskOverwrite() override { ++asked; }
 };
+
+// Operands as a panel whose every control holds value would give them.
+NumberOperands Number(int value) {
+    return {uint16_t(value), uint8_t(value), uint8_t(value)};
+}
+SetupOperands Setup(int value) {
+    return {uint8_t(value), uint8_t(value), uint8_t(value), uint8_t(value)};
+}
 
 void CheckState(const CExchange& exchange) {
     const ExchangeVars& vars = exchange.Vars();
@@ -72,16 +68,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             exchange.OnWriteBase();
             break;
         case 2:
-            exchange.OnReadNumber();
+            exchange.OnReadNumber(Number(host.panelIndex));
             break;
         case 3:
-            exchange.OnWriteNumber();
+            exchange.OnWriteNumber(Number(host.panelIndex));
             break;
         case 4:
             exchange.OnReadSetup();
             break;
         case 5:
-            exchange.OnWriteSetup();
+            exchange.OnWriteSetup(Setup(host.panelIndex));
             break;
         case 6: {
             const int ticks = input.ConsumeIntegralInRange<int>(1, 130);

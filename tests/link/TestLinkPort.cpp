@@ -1,11 +1,11 @@
-#include "common/TestMain.h"
+#include "common/CoreTestMain.h"
 
 #include "common/Telegrams.h"
 
 #include "link/CSerialLink.h"
+#include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
-#include <QComboBox>
 #include <QSerialPort>
 #include <QSettings>
 #include <QSignalSpy>
@@ -25,10 +25,8 @@
 
 namespace {
 
-const QString numComPortKey = QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort");
-
 QSettings Profile() {
-    return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+    return QSettings(profileOrganization, profileApplication);
 }
 
 Telegram Request(char letter, std::initializer_list<uint8_t> payload = {}) {
@@ -42,23 +40,26 @@ double CpuSeconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The view's side of the link: its port list, its log and what reached it.
+// A user of the link: what it was told and what reached it.
 struct Panel {
     explicit Panel(CPortMapping mapping) {
-        portList.addItems({"COM1", "COM2", "COM3", "COM4", "OFF"});
-        link = std::make_unique<CSerialLink>(
-            portList, [this](const QString& line) { log.append(line); }, std::move(mapping));
+        link = std::make_unique<CSerialLink>(std::move(mapping));
         QObject::connect(link.get(), &CSerialLink::bytesReceived,
                          [this](const QByteArray& bytes) { received += bytes; });
-        QObject::connect(link.get(), &CSerialLink::statusMessage,
-                         [this](const QString& text) { status.append(text); });
+        QObject::connect(link.get(), &CSerialLink::portOpened,
+                         [this](const QString& name) { log.append("opened " + name); });
+        QObject::connect(link.get(), &CSerialLink::portFailed,
+                         [this](const QString& name, const QString& device, const QString& reason) {
+                             log.append("failed " + name);
+                             status.append(device + ": " + reason);
+                         });
+        QObject::connect(link.get(), &CSerialLink::portClosed,
+                         [this](const QString& name) { log.append("closed " + name); });
+        QObject::connect(link.get(), &CSerialLink::deviceLost,
+                         [this](const QString& name) { status.append("lost " + name); });
     }
-    void Pick(int index) {
-        portList.setCurrentIndex(index);
-        link->OnPortListChange();
-    }
+    void Open() { link->OpenPort(QStringLiteral("COM1")); }
 
-    QComboBox portList;
     QStringList log;
     QStringList status;
     QByteArray received;
@@ -84,10 +85,7 @@ private slots:
     void bytesArriveInOrder();
     void reopenSamePort();
     void heldPortFails();
-    void storedPort_data();
-    void storedPort();
-    void storedPortMissing();
-    void offWithNothingOpen();
+    void missingDevice();
     void stopWhileStreaming();
     void deviceLost();
 };
@@ -153,8 +151,8 @@ void TestLinkPort::requestAndReply() {
     QVERIFY2(sim.IsOpen(), sim.Error().c_str());
     sim.Start();
     Panel panel(MapCom1(sim.SlavePath()));
-    panel.link->OpenPort(QStringLiteral("COM1"));
-    QCOMPARE(panel.log, QStringList{"Подключен порт COM1"});
+    panel.Open();
+    QCOMPARE(panel.log, QStringList{"opened COM1"});
 
     // Object 1 is not learned: the reply carries 0xFF twice, which the line
     // discipline doubles and the reader must undo.
@@ -177,7 +175,7 @@ void TestLinkPort::bytesArriveInOrder() {
     CSimPty sim;
     sim.Start();
     Panel panel(MapCom1(sim.SlavePath()));
-    panel.link->OpenPort(QStringLiteral("COM1"));
+    panel.Open();
 
     QByteArray sent;
     for (int chunk = 0; chunk < 40; ++chunk) {
@@ -196,11 +194,9 @@ void TestLinkPort::reopenSamePort() {
     CSimPty sim;
     sim.Start();
     Panel panel(MapCom1(sim.SlavePath()));
-    panel.Pick(0);
-    panel.Pick(0);
-    QCOMPARE(panel.log, (QStringList{"Подключен порт COM1", "Подключен порт COM1"}));
-    QCOMPARE(panel.portList.currentIndex(), 0);
-    QCOMPARE(Profile().value(numComPortKey).toInt(), 0);
+    panel.Open();
+    panel.Open();
+    QCOMPARE(panel.log, (QStringList{"opened COM1", "closed COM1", "opened COM1"}));
 
     panel.link->WriteTelegram(Request('E'));
     QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), 26, 5000);
@@ -215,10 +211,9 @@ void TestLinkPort::heldPortFails() {
     QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
 
     Panel panel(MapCom1(sim.SlavePath()));
-    panel.Pick(0);
-    QCOMPARE(panel.log, QStringList{"Порт COM1 занят другим приложением или отсутствует"});
-    QCOMPARE(panel.portList.currentIndex(), 4);
-    QCOMPARE(Profile().value(numComPortKey).toInt(), 0);
+    panel.Open();
+    QCOMPARE(panel.log, QStringList{"failed COM1"});
+    QVERIFY(!panel.link->IsOpen());
     QVERIFY2(panel.status.join('\n').contains("held by another program"),
              qPrintable(panel.status.join('\n')));
 
@@ -231,65 +226,24 @@ void TestLinkPort::heldPortFails() {
         QSerialPort other(QString::fromStdString(sim.SlavePath()));
         QVERIFY(other.open(QIODevice::ReadWrite));
         panel.status.clear();
-        panel.Pick(0);
-        QCOMPARE(panel.log.last(),
-                 QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
+        panel.Open();
+        QCOMPARE(panel.log.last(), QStringLiteral("failed COM1"));
         QVERIFY2(panel.status.join('\n').contains("held by another program"),
                  qPrintable(panel.status.join('\n')));
     }
-    panel.Pick(0);
-    QCOMPARE(panel.log.last(), QStringLiteral("Подключен порт COM1"));
+    panel.Open();
+    QCOMPARE(panel.log.last(), QStringLiteral("opened COM1"));
     QVERIFY(sim.Requests().empty());
 }
 
-void TestLinkPort::storedPort_data() {
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("logLine");
-    QTest::addColumn<int>("shown");
-    QTest::newRow("absent") << QVariant() << "Подключен порт COM1" << 0;
-    QTest::newRow("0") << QVariant(0) << "Подключен порт COM1" << 0;
-    QTest::newRow("2") << QVariant(2) << "Подключен порт COM3" << 2;
-    QTest::newRow("4") << QVariant(4) << "Все порты закрыты" << 4;
-    QTest::newRow("7") << QVariant(7) << "Подключен порт COM1" << 0;
-    QTest::newRow("-1") << QVariant(-1) << "Подключен порт COM1" << 0;
-}
-
-void TestLinkPort::storedPort() {
-    QFETCH(QVariant, stored);
-    QFETCH(QString, logLine);
-    QFETCH(int, shown);
-    if (stored.isValid())
-        Profile().setValue(numComPortKey, stored);
-    CSimPty sim;
-    sim.Start();
-    CPortMapping mapping = MapCom1(sim.SlavePath());
-    mapping.SetOverride(QStringLiteral("COM3"), QString::fromStdString(sim.SlavePath()));
-    Panel panel(mapping);
-    panel.link->OpenStoredPort();
-    QCOMPARE(panel.log, QStringList{logLine});
-    QCOMPARE(panel.portList.currentIndex(), shown);
-    // Start-up never writes the stored value.
-    QCOMPARE(Profile().value(numComPortKey), stored);
-}
-
-void TestLinkPort::storedPortMissing() {
-    Profile().setValue(numComPortKey, 1);
+void TestLinkPort::missingDevice() {
     CPortMapping mapping;
     mapping.SetOverride(QStringLiteral("COM2"), QStringLiteral("/nonexistent/kelvarin-tty"));
     Panel panel(mapping);
-    panel.link->OpenStoredPort();
-    QCOMPARE(panel.log, QStringList{"Порт COM2 занят другим приложением или отсутствует"});
-    QCOMPARE(panel.portList.currentIndex(), 1); // the stored port, not "OFF"
+    QVERIFY(!panel.link->OpenPort(QStringLiteral("COM2")));
+    QCOMPARE(panel.log, QStringList{"failed COM2"});
     QVERIFY(panel.status.join('\n').contains("/nonexistent/kelvarin-tty"));
     QVERIFY(panel.status.join('\n').contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
-}
-
-void TestLinkPort::offWithNothingOpen() {
-    Panel panel{CPortMapping()};
-    panel.Pick(4);
-    QCOMPARE(panel.log, QStringList{"Все порты закрыты"});
-    QCOMPARE(panel.portList.currentIndex(), 4);
-    QCOMPARE(Profile().value(numComPortKey).toInt(), 4);
 }
 
 void TestLinkPort::stopWhileStreaming() {
@@ -314,13 +268,13 @@ void TestLinkPort::stopWhileStreaming() {
     constexpr int rounds = 30;
     for (int round = 0; round < rounds; ++round) {
         const int before = panel.received.size();
-        panel.link->OpenPort(QStringLiteral("COM1"));
+        panel.Open();
         QTRY_VERIFY_WITH_TIMEOUT(panel.received.size() > before, 5000);
         panel.link->ClosePort();
     }
     stop = true;
     flood.join();
-    QCOMPARE(panel.log.count(QStringLiteral("Подключен порт COM1")), rounds);
+    QCOMPARE(panel.log.count(QStringLiteral("opened COM1")), rounds);
     ::close(master);
     ::close(slave);
 }
@@ -333,12 +287,12 @@ void TestLinkPort::deviceLost() {
     QVERIFY(QFile::link(QString::fromStdString(first->SlavePath()), link));
 
     Panel panel(MapCom1(link.toStdString()));
-    panel.Pick(0);
-    QCOMPARE(panel.log, QStringList{"Подключен порт COM1"});
+    panel.Open();
+    QCOMPARE(panel.log, QStringList{"opened COM1"});
 
     first->CloseLine(); // the adapter is pulled out
-    QTRY_VERIFY_WITH_TIMEOUT(panel.status.join('\n').contains("lost"), 5000);
-    QCOMPARE(panel.log.size(), 1);           // the log says nothing about it
+    QTRY_COMPARE_WITH_TIMEOUT(panel.status, QStringList{"lost COM1"}, 5000);
+    QCOMPARE(panel.log.size(), 1);
     panel.link->WriteTelegram(Request('E')); // goes nowhere, harms nothing
 
     // A reader spinning on the dead device would burn a whole core here. This
@@ -352,12 +306,12 @@ void TestLinkPort::deviceLost() {
     second.Start();
     QVERIFY(QFile::remove(link));
     QVERIFY(QFile::link(QString::fromStdString(second.SlavePath()), link));
-    panel.Pick(0);
-    QCOMPARE(panel.log.last(), QStringLiteral("Подключен порт COM1"));
+    panel.Open();
+    QCOMPARE(panel.log.last(), QStringLiteral("opened COM1"));
     panel.link->WriteTelegram(Request('E'));
     QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), 26, 5000);
     QCOMPARE(second.Requests().size(), std::size_t(1));
 }
 
-KELVARIN_TEST_MAIN(TestLinkPort)
+KELVARIN_CORE_TEST_MAIN(TestLinkPort)
 #include "TestLinkPort.moc"

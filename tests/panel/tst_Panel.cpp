@@ -3,13 +3,13 @@
 #include "common/NowhereMapping.h"
 
 #include "base/ObjectBase.h"
-#include "exchange/CRewriteDlg.h"
+#include "exchange/EditorMapping.h"
 #include "link/CPortMapping.h"
 #include "link/CSerialLink.h"
 #include "link/Telegram.h"
 #include "panel/CKelvarinView.h"
 #include "panel/CLogFile.h"
-#include "panel/EditorMapping.h"
+#include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
 
 #include <QComboBox>
@@ -63,6 +63,16 @@ private:
     CObjectBase objectBase;
     std::unique_ptr<CKelvarinView> view;
 
+    void ShowSettings(const SetupShown& settings) { emit view->Session().settingsShown(settings); }
+    // What "Write Setup" takes from the settings lists at the click.
+    SetupOperands WriteSetupOperands() {
+        for (QPushButton* button : view->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("Write Setup"))
+                QTest::mouseClick(button, Qt::LeftButton);
+        const ExchangeVars& vars = view->Session().Exchange().Vars();
+        return {vars.setupMode, vars.setupBacklight, vars.setupRelay, vars.setupPeriodCode};
+    }
+
     template <typename T> T* Control(const char* name) {
         auto* control = view->findChild<T*>(QString::fromLatin1(name));
         if (!control)
@@ -110,7 +120,7 @@ private slots:
         QCOMPARE(LogLines(*view).value(1),
                  QStringLiteral("Порт COM2 занят другим приложением или отсутствует"));
         QCOMPARE(Control<QComboBox>("port")->currentText(), QStringLiteral("COM2"));
-        QVERIFY(!view->LastStatusMessage().isEmpty());
+        QVERIFY(!view->Session().LastStatusMessage().isEmpty());
     }
 
     void listsStartSelected_data() {
@@ -192,7 +202,6 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Enter);
         spin->clearFocus();
         QCOMPARE(spin->value(), expected);
-        QCOMPARE(view->ObjectNumberPos(), expected);
     }
 
     void controlsSitAtTheirRectangles_data() {
@@ -324,9 +333,12 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, shown);
         QFETCH(int, codeSentBack);
-        view->SelectPeriod(PeriodIndexForCode(static_cast<uint8_t>(code)));
+        ShowSettings({.modeIndex = 0,
+                      .periodIndex = PeriodIndexForCode(static_cast<uint8_t>(code)),
+                      .relayIndex = 0,
+                      .backlightIndex = 1});
         QCOMPARE(Control<QComboBox>("channelPeriod")->currentText(), shown);
-        QCOMPARE(int(PeriodCodeForIndex(view->PeriodIndex())), codeSentBack);
+        QCOMPARE(int(WriteSetupOperands().setupPeriodCode), codeSentBack);
     }
 
     void directListsTakeTheBareIndex_data() {
@@ -346,60 +358,52 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, shown);
         QFETCH(int, byteSentBack);
-        int selected = 0;
-        if (name == "mode") {
-            view->SelectMode(index);
-            selected = view->ModeIndex();
-        } else if (name == "relay") {
-            view->SelectRelay(index);
-            selected = view->RelayIndex();
-        } else {
-            view->SelectBacklight(index);
-            selected = view->BacklightIndex();
-        }
+        SetupShown settings{.modeIndex = 0, .periodIndex = 3, .relayIndex = 0, .backlightIndex = 1};
+        (name == "mode"    ? settings.modeIndex
+         : name == "relay" ? settings.relayIndex
+                           : settings.backlightIndex) = index;
+        ShowSettings(settings);
         QCOMPARE(Control<QComboBox>(qPrintable(name))->currentText(), shown);
-        QCOMPARE(int(ListIndexByte(selected)), byteSentBack);
+        const SetupOperands sent = WriteSetupOperands();
+        QCOMPARE(int(name == "mode"    ? sent.setupMode
+                     : name == "relay" ? sent.setupRelay
+                                       : sent.setupBacklight),
+                 byteSentBack);
     }
 
     void objectReplyFillsTheEditor_data() {
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("second");
+        QTest::addColumn<int>("stateIndex");
         QTest::addColumn<QString>("state");
-        QTest::newRow("255 255 not learned") << 255 << 255 << "НЕ ОБУЧЕН";
-        QTest::newRow("255 0 learned") << 255 << 0 << "ОБУЧЕН";
-        QTest::newRow("12 34 learned") << 12 << 34 << "ОБУЧЕН";
+        QTest::newRow("not learned") << 255 << 255 << 0 << "НЕ ОБУЧЕН";
+        QTest::newRow("learned") << 12 << 34 << 1 << "ОБУЧЕН";
     }
     void objectReplyFillsTheEditor() {
         QFETCH(int, first);
         QFETCH(int, second);
+        QFETCH(int, stateIndex);
         QFETCH(QString, state);
-        view->SetRightTransmitterPos(first);
-        view->SetLeftTransmitterPos(second);
-        view->SelectObjectState(
-            ObjectStateIndex(static_cast<uint8_t>(first), static_cast<uint8_t>(second)));
+        emit view->Session().objectShown({.objectNumber = 77,
+                                          .transmitterByte1 = first,
+                                          .transmitterByte2 = second,
+                                          .stateIndex = stateIndex});
         QCOMPARE(Control<QSpinBox>("transmitterByte1")->value(), first);
         QCOMPARE(Control<QSpinBox>("transmitterByte2")->value(), second);
-        QCOMPARE(view->RightTransmitterPos(), first);
-        QCOMPARE(view->LeftTransmitterPos(), second);
         QCOMPARE(Control<QComboBox>("objectState")->currentText(), state);
-        QCOMPARE(view->ObjectNumberPos(), 1);
+        // The number a reply names is not the operator's choice.
+        QCOMPARE(Control<QSpinBox>("objectNumber")->value(), 1);
     }
 
-    void progressStepsWrapAndPositionsClamp() {
+    void progressBarFollowsTheSession() {
         auto* bar = Control<QProgressBar>("progress");
         QCOMPARE(bar->minimum(), 0);
         QCOMPARE(bar->maximum(), 100);
         QCOMPARE(bar->value(), 0);
-        view->SetProgressRange(0, 8);
-        view->SetProgressStep(1);
-        view->SetProgressPos(0);
-        for (int i = 0; i < 8; ++i)
-            view->StepProgress();
-        QCOMPARE(bar->value(), 8);
-        view->StepProgress();
-        QCOMPARE(bar->value(), 1);
-        view->SetProgressPos(60);
-        QCOMPARE(bar->value(), 8);
+        emit view->Session().progressRange(0, 8);
+        emit view->Session().progressPos(5);
+        QCOMPARE(bar->maximum(), 8);
+        QCOMPARE(bar->value(), 5);
     }
 
     void overwriteQuestionDoesNotBlock_data() {
@@ -423,13 +427,13 @@ private slots:
             emit link->bytesReceived(
                 QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()));
         };
-        QSignalSpy idle(view.get(), &CKelvarinView::idleChanged);
+        QSignalSpy idle(&view->Session(), &CExchangeSession::idleChanged);
         for (QPushButton* button : view->findChildren<QPushButton*>())
             if (button->text() == QStringLiteral("Write Number"))
                 QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(idle.size(), 1);
         QCOMPARE(idle[0][0].toBool(), false);
-        QTRY_VERIFY(!view->Exchange().Vars().requestPending);
+        QTRY_VERIFY(!view->Session().Exchange().Vars().requestPending);
 
         receive(12, 34); // object 1 already holds 034.012
         // The question is up and the reply handling has returned to us.
@@ -441,13 +445,13 @@ private slots:
 
         if (overwrite) {
             question->accept();
-            QCOMPARE(view->Exchange().Vars().exchangeState, WriteNumber);
+            QCOMPARE(view->Session().Exchange().Vars().exchangeState, WriteNumber);
             QCOMPARE(idle.size(), 1);
             receive(0, 0);
         } else {
             question->reject();
         }
-        QVERIFY(view->IsIdle());
+        QVERIFY(view->Session().IsIdle());
         QCOMPARE(idle.size(), 2);
         QCOMPARE(idle[1][0].toBool(), true);
         QVERIFY2(LogLines(*view).last().endsWith(lastLine), qPrintable(LogLines(*view).last()));

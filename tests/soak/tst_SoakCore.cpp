@@ -2,8 +2,8 @@
 // console, in simulated time, with the console misbehaving at random.
 #include "SoakFaults.h"
 #include "SoakSeed.h"
+#include "exchange/EditorMapping.h"
 #include "exchange/FakeExchangeHost.h"
-#include "panel/EditorMapping.h"
 
 #include <QtTest>
 
@@ -11,8 +11,6 @@
 #include <memory>
 
 namespace {
-
-using Handler = void (CExchange::*)();
 
 // A telegram must arrive within 10 ticks of its "~"; pieces of one reply are
 // spread over fewer than that.
@@ -233,10 +231,7 @@ void CoreSoak::RunOperation(int index) {
     const uint64_t start = now;
     const int requests = operation <= OpWriteBase ? blockCount : operation == OpWriteNumber ? 2 : 1;
     const uint64_t limit = start + uint64_t(requests) * giveUpTicks + longestConfirmation + 2;
-    const Handler handler[] = {&CExchange::OnReadBase,   &CExchange::OnWriteBase,
-                               &CExchange::OnReadNumber, &CExchange::OnWriteNumber,
-                               &CExchange::OnReadSetup,  &CExchange::OnWriteSetup};
-    (exchange.*handler[operation])();
+    PressButton(exchange, host, operation);
     QVERIFY2(!exchange.IsIdle(), context);
 
     QString closing;

@@ -4,8 +4,8 @@
 #include "SoakSeed.h"
 #include "common/TestMain.h"
 #include "e2e/E2eRig.h"
-#include "exchange/CRewriteDlg.h"
-#include "panel/EditorMapping.h"
+#include "exchange/EditorMapping.h"
+#include "panel/CRewriteDlg.h"
 
 #include <QDeadlineTimer>
 
@@ -83,10 +83,10 @@ void TestSoakPty::operationsWithRandomFaults() {
 
         const qsizetype logged = rig.Messages().size();
         rig.Click(operationNames[operation]);
-        QVERIFY2(!rig.View().IsIdle(), context);
+        QVERIFY2(!rig.View().Session().IsIdle(), context);
         QDeadlineTimer deadline(operationDeadlineMs);
         bool asked = false;
-        while (!rig.View().IsIdle()) {
+        while (!rig.View().Session().IsIdle()) {
             QVERIFY2(!deadline.hasExpired(), context + " did not end: the program hangs");
             if (auto* dialog = qobject_cast<CRewriteDlg*>(QApplication::activeModalWidget())) {
                 asked = true;
@@ -161,8 +161,8 @@ void TestSoakPty::operationsWithRandomFaults() {
 
         // A copy of the last reply may still be on its way: the next operation
         // starts on a quiet line, as the engineer's would.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.View().Exchange().Assembler().rxCount == 0, 2000);
-        QVERIFY2(rig.View().IsIdle(), context + " busy after the operation");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.View().Session().Exchange().Assembler().rxCount == 0, 2000);
+        QVERIFY2(rig.View().Session().IsIdle(), context + " busy after the operation");
     }
     qInfo("completed %d, gave up %d, base reads compared %d", completed, gaveUp, readsCompared);
     QVERIFY(completed >= operations / 2);

@@ -87,7 +87,7 @@ void TestUnplug::unpluggedDuringReadBase() {
     const double cpuAtUnplug = CpuSeconds();
 
     // The lost device is released quietly; the operation ends by the give-up rule.
-    QTRY_VERIFY_WITH_TIMEOUT(view.IsIdle(), giveUpTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(view.Session().IsIdle(), giveUpTimeout);
     QCOMPARE(Messages(log).mid(2), QStringList({"Чтение базы объектов из ПЦН",
                                                 "Установлена связь с ПЦН", "Нет связи с ПЦН"}));
     QCOMPARE(window.objectBase.deviceBaseComplete, 0);

@@ -1,4 +1,4 @@
-#include "exchange/CRewriteDlg.h"
+#include "panel/CRewriteDlg.h"
 
 #include <QFontMetrics>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "panel/EditorMapping.h"
+#include "exchange/EditorMapping.h"
 
 uint8_t PeriodCodeForIndex(int index) {
     if (index >= 0 && index <= 8)
