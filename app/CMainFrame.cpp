@@ -4,12 +4,12 @@
 #include "app/CAboutDlg.h"
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
+#include "base/NativePath.h"
 #include "panel/CKelvarinView.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +18,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <unistd.h>
 
 namespace {
 
@@ -209,20 +211,26 @@ void CMainFrame::UpdateTitle(const QString& documentTitle) {
     setWindowTitle(documentTitle + QStringLiteral(" - ") + appTitle);
 }
 
+void CMainFrame::AddRecentFile(const QString& path) {
+    // The profile keeps names as text: a name that is not UTF-8 would come back
+    // from it as another file's.
+    if (!IsTextPath(path))
+        return;
+    recentFiles.Add(path);
+    UpdateRecentFileMenu();
+}
+
 bool CMainFrame::OpenFile(const QString& path) {
     const CKelvarinDoc::OpenResult result = doc.OpenDocument(path);
-    if (result == CKelvarinDoc::OpenResult::Opened) {
-        recentFiles.Add(doc.PathName());
-        UpdateRecentFileMenu();
-    }
+    if (result == CKelvarinDoc::OpenResult::Opened)
+        AddRecentFile(doc.PathName());
     return result != CKelvarinDoc::OpenResult::Failed;
 }
 
 bool CMainFrame::SaveFile(const QString& path) {
     if (doc.SaveDocument(path) != CKelvarinDoc::SaveResult::Saved)
         return false;
-    recentFiles.Add(doc.PathName());
-    UpdateRecentFileMenu();
+    AddRecentFile(doc.PathName());
     return true;
 }
 
@@ -238,9 +246,10 @@ void CMainFrame::OnFileOpen() {
 }
 
 void CMainFrame::OnFileSave() {
-    const QFileInfo file(doc.PathName());
-    if (!doc.PathName().isEmpty() && file.exists() && file.isWritable())
-        SaveFile(doc.PathName());
+    // access() takes the name as the bytes it is, whatever they are.
+    const QString path = doc.PathName();
+    if (!path.isEmpty() && ::access(NativePath(path).constData(), W_OK) == 0)
+        SaveFile(path);
     else
         OnFileSaveAs();
 }
