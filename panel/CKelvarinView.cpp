@@ -4,6 +4,7 @@
 #include "panel/CLogFile.h"
 #include "panel/PanelLabels.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -53,6 +54,23 @@ void SetUpSpin(QSpinBox& spin, int minimum, int maximum, int position) {
     spin.setRange(minimum, maximum);
     spin.setValue(position);
 }
+
+// A wheel turned over a list or spin that the operator never clicked would change a
+// setting in passing (over the port list it closes one port and opens another), so
+// such a control takes the wheel only while it has the focus. Left ignored, the
+// wheel goes on to the panel, which does nothing with it.
+class CWheelNeedsFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus())
+            return false;
+        event->ignore();
+        return true;
+    }
+};
 
 QString TimeStamp() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
@@ -149,6 +167,15 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     progress.setTextVisible(false);
     progress.setRange(0, 100);
     progress.setValue(0);
+
+    // No control has a tab stop: a control has the focus only once it is clicked.
+    auto* wheelNeedsFocus = new CWheelNeedsFocus(this);
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->focusPolicy() & Qt::TabFocus)
+            control->setFocusPolicy(Qt::ClickFocus);
+        if (qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractSpinBox*>(control))
+            control->installEventFilter(wheelNeedsFocus);
+    }
 
     const std::pair<QPushButton*, void (CExchange::*)()> buttons[] = {
         {&readNumberButton, &CExchange::OnReadNumber},

@@ -70,6 +70,24 @@ private:
         return control;
     }
 
+    void Click(const QString& caption) {
+        for (QPushButton* button : view->findChildren<QPushButton*>())
+            if (button->text() == caption)
+                QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // An "O" reply as the console sends it, through the port's hand-over.
+    void ReceiveObjectReply(uint8_t number, uint8_t first, uint8_t second) {
+        Telegram reply = BlankTelegram('O');
+        reply[2] = 0;
+        reply[3] = number;
+        reply[4] = first;
+        reply[5] = second;
+        FrameTelegram(reply);
+        emit view->findChild<CSerialLink*>()->bytesReceived(
+            QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()));
+    }
+
 private slots:
     void init() {
         StoreNumComPort(4);
@@ -373,16 +391,68 @@ private slots:
         QFETCH(int, first);
         QFETCH(int, second);
         QFETCH(QString, state);
-        view->SetRightTransmitterPos(first);
-        view->SetLeftTransmitterPos(second);
-        view->SelectObjectState(
-            ObjectStateIndex(static_cast<uint8_t>(first), static_cast<uint8_t>(second)));
+        Control<QSpinBox>("objectNumber")->setValue(7);
+        Control<QSpinBox>("transmitterByte1")->setValue(1);
+        Control<QSpinBox>("transmitterByte2")->setValue(2);
+        auto* stateList = Control<QComboBox>("objectState");
+        stateList->setCurrentIndex(stateList->findText(state) == 0 ? 1 : 0);
+        Click(QStringLiteral("Read Number"));
+        QTRY_VERIFY(!view->Exchange().Vars().requestPending);
+
+        ReceiveObjectReply(7, uint8_t(first), uint8_t(second));
+
+        QVERIFY(view->IsIdle());
         QCOMPARE(Control<QSpinBox>("transmitterByte1")->value(), first);
         QCOMPARE(Control<QSpinBox>("transmitterByte2")->value(), second);
-        QCOMPARE(view->RightTransmitterPos(), first);
-        QCOMPARE(view->LeftTransmitterPos(), second);
-        QCOMPARE(Control<QComboBox>("objectState")->currentText(), state);
-        QCOMPARE(view->ObjectNumberPos(), 1);
+        QCOMPARE(stateList->currentText(), state);
+        QCOMPARE(Control<QSpinBox>("objectNumber")->value(), 7);
+    }
+
+    // A wheel passing over a list or spin changes nothing until the control is
+    // clicked, and Tab never moves the focus to another control.
+    void wheelAndTabWantAClick_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("port list") << "port";
+        QTest::newRow("backlight list") << "backlight";
+        QTest::newRow("object number") << "objectNumber";
+    }
+    void wheelAndTabWantAClick() {
+        QFETCH(QString, name);
+        auto* control = view->findChild<QWidget*>(name);
+        auto* list = qobject_cast<QComboBox*>(control);
+        const auto value = [&] {
+            return list ? list->currentIndex() : qobject_cast<QSpinBox*>(control)->value();
+        };
+        const QPoint centre = control->rect().center();
+        QWidget* underMouse = control->childAt(centre) ? control->childAt(centre) : control;
+        // Sent to the control itself: a wheel sent by hand does not pass from the spin's
+        // edit to the spin as the mouse's own does.
+        const auto turnWheelUp = [&] {
+            QWheelEvent wheel(centre, control->mapToGlobal(centre), {}, {0, 120}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(control, &wheel);
+        };
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        const int before = value();
+        const QStringList lines = LogLines(*view);
+
+        turnWheelUp();
+        QCOMPARE(value(), before);
+        QVERIFY(!control->hasFocus());
+        QCOMPARE(LogLines(*view), lines);
+        QSettings profile(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+        QCOMPARE(profile.value(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort")).toInt(), 4);
+
+        QTest::mouseClick(underMouse, Qt::LeftButton, {}, underMouse->rect().center());
+        if (list)
+            list->hidePopup();
+        QTRY_VERIFY(control->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(control->hasFocus());
+        turnWheelUp();
+        // The port list falls back to "OFF" when the port cannot be opened, and says so.
+        QVERIFY(value() != before || LogLines(*view).size() > lines.size());
     }
 
     void progressStepsWrapAndPositionsClamp() {
@@ -411,27 +481,13 @@ private slots:
     void overwriteQuestionDoesNotBlock() {
         QFETCH(bool, overwrite);
         QFETCH(QString, lastLine);
-        auto* link = view->findChild<CSerialLink*>();
-        QVERIFY(link);
-        const auto receive = [&](uint8_t first, uint8_t second) {
-            Telegram reply = BlankTelegram('O');
-            reply[2] = 0;
-            reply[3] = 1;
-            reply[4] = first;
-            reply[5] = second;
-            FrameTelegram(reply);
-            emit link->bytesReceived(
-                QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()));
-        };
         QSignalSpy idle(view.get(), &CKelvarinView::idleChanged);
-        for (QPushButton* button : view->findChildren<QPushButton*>())
-            if (button->text() == QStringLiteral("Write Number"))
-                QTest::mouseClick(button, Qt::LeftButton);
+        Click(QStringLiteral("Write Number"));
         QCOMPARE(idle.size(), 1);
         QCOMPARE(idle[0][0].toBool(), false);
         QTRY_VERIFY(!view->Exchange().Vars().requestPending);
 
-        receive(12, 34); // object 1 already holds 034.012
+        ReceiveObjectReply(1, 12, 34); // object 1 already holds 034.012
         // The question is up and the reply handling has returned to us.
         auto* question = qobject_cast<CRewriteDlg*>(QApplication::activeModalWidget());
         QVERIFY(question);
@@ -443,7 +499,7 @@ private slots:
             question->accept();
             QCOMPARE(view->Exchange().Vars().exchangeState, WriteNumber);
             QCOMPARE(idle.size(), 1);
-            receive(0, 0);
+            ReceiveObjectReply(1, 0, 0);
         } else {
             question->reject();
         }
