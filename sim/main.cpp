@@ -56,6 +56,16 @@ bool ToInt(const char* text, int low, int high, int& value) {
     return true;
 }
 
+// "M.NN": digits, one point, digits, each part 0..255, nothing else around them.
+bool ToVersion(const std::string& text, int& major, int& minor) {
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos || text.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    const std::string majorText = text.substr(0, point);
+    const std::string minorText = text.substr(point + 1);
+    return ToInt(majorText.c_str(), 0, 255, major) && ToInt(minorText.c_str(), 0, 255, minor);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -94,8 +104,7 @@ int main(int argc, char** argv) {
             if (!needsValue() || !ToInt(value, 0, CSimConsole::objectCount, learned))
                 return Fail("--learned needs a count from 0 to 600");
         } else if (option == "--console-version") {
-            if (!needsValue() || std::sscanf(value, "%d.%d", &versionMajor, &versionMinor) != 2 ||
-                versionMajor < 0 || versionMajor > 255 || versionMinor < 0 || versionMinor > 255)
+            if (!needsValue() || !ToVersion(value, versionMajor, versionMinor))
                 return Fail("--console-version needs a version such as 1.05");
         } else if (option == "--silent") {
             faults.silent = true;

@@ -125,6 +125,24 @@ private slots:
         QCOMPARE(run.out, QString());
     }
 
+    void simRefusesAMalformedConsoleVersion_data() {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("trailing letter") << "1.5x";
+        QTest::newRow("two points") << "1.5.0";
+        QTest::newRow("no minor") << "1.";
+        QTest::newRow("no point") << "105";
+        QTest::newRow("signed") << "+1.05";
+        QTest::newRow("minor too large") << "1.256";
+    }
+    void simRefusesAMalformedConsoleVersion() {
+        QFETCH(QString, version);
+        const Run run = RunToEnd(QStringLiteral(KELVARIN_SIM_EXE),
+                                 {QStringLiteral("--console-version"), version});
+        QVERIFY(run.exitCode > 0);
+        QVERIFY2(run.err.contains(QStringLiteral("--console-version")), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
     // The log line stays as it always was; the reason goes to standard error.
     void portThatCannotBeOpenedSaysWhyOnStandardError() {
         QTemporaryDir dir;
