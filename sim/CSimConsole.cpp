@@ -21,6 +21,25 @@ void CSimConsole::LearnSample(int count) {
     }
 }
 
+std::vector<uint8_t> CSimConsole::FloodBytes() const {
+    constexpr std::size_t telegrams = 4096 / telegramSize;
+    std::vector<uint8_t> out;
+    out.reserve(telegrams * telegramSize);
+    if (faults.flood == SimFlood::Noise) {
+        for (std::size_t i = 0; i < telegrams * telegramSize; ++i) {
+            const auto byte = static_cast<uint8_t>(i);
+            out.push_back(byte == telegramStart ? 0 : byte);
+        }
+    } else if (faults.flood == SimFlood::Telegrams) {
+        Telegram damaged = BlankTelegram('B');
+        FrameTelegram(damaged);
+        damaged[telegramChecksumAt] ^= 0x5A;
+        for (std::size_t i = 0; i < telegrams; ++i)
+            Append(out, damaged);
+    }
+    return out;
+}
+
 std::vector<uint8_t> CSimConsole::Receive(const uint8_t* bytes, std::size_t count) {
     std::vector<uint8_t> out;
     for (std::size_t i = 0; i < count; ++i) {

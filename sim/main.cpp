@@ -38,6 +38,9 @@ const char* const usage =
     "  --chatter            a \"T\", \"I\" or \"A\" telegram before each reply\n"
     "  --answer-twice       send every reply twice\n"
     "  --delay MS           wait MS milliseconds before each reply\n"
+    "  --flood KIND         send without end between replies, as fast as the line\n"
+    "                       takes it: noise (bytes outside telegrams) or telegrams\n"
+    "                       (each with a wrong checksum)\n"
     "Other:\n"
     "  --help               this text\n"
     "  --version            the program's version\n";
@@ -121,6 +124,11 @@ int main(int argc, char** argv) {
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");
+        } else if (option == "--flood") {
+            const std::string kind = needsValue() ? value : "";
+            if (kind != "noise" && kind != "telegrams")
+                return Fail("--flood needs noise or telegrams");
+            faults.flood = kind == "noise" ? SimFlood::Noise : SimFlood::Telegrams;
         } else {
             return Fail("unknown option " + option);
         }

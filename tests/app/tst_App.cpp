@@ -17,7 +17,6 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -394,8 +393,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frame->View().IsIdle(), 10000);
         for (QAction* action : guarded)
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
-        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
-        QVERIFY(log->item(log->count() - 1)->text().endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
+        QVERIFY(log->Line(log->Count() - 1).endsWith(QStringLiteral(" - Нет связи с ПЦН")));
     }
 
     void portThatCannotBeOpenedSaysWhy() {
@@ -404,12 +403,12 @@ private slots:
         doc = std::make_unique<CKelvarinDoc>(objectBase);
         frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping());
         frame->show();
-        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
         auto* ports = frame->View().findChild<QComboBox*>(QStringLiteral("port"));
         const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
 
         // The log keeps its one line; the system's reason goes to the status bar.
-        QCOMPARE(log->item(log->count() - 1)->text(),
+        QCOMPARE(log->Line(log->Count() - 1),
                  QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
         QString message = frame->statusBar()->currentMessage();
         QVERIFY2(message.contains(QStringLiteral("/nonexistent/tty1")) && message.contains(missing),
@@ -417,7 +416,7 @@ private slots:
 
         ports->setCurrentIndex(1);
         emit ports->activated(1);
-        QCOMPARE(log->item(log->count() - 1)->text(),
+        QCOMPARE(log->Line(log->Count() - 1),
                  QStringLiteral("Порт COM2 занят другим приложением или отсутствует"));
         message = frame->statusBar()->currentMessage();
         QVERIFY2(message.startsWith(QStringLiteral("COM2")) && message.contains(missing),
