@@ -11,6 +11,7 @@
 #include "base/ObjectBase.h"
 #include "link/CPortMapping.h"
 #include "panel/CKelvarinView.h"
+#include "panel/CLogFile.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,11 +25,15 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryFile>
 #include <QToolBar>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -424,6 +429,42 @@ private slots:
     }
 
     // The application as a whole: start-up, profile, command line and exit.
+
+    // A full disk from the start: said once, with the reason, on the status bar and
+    // standard error, and not hidden by the port's news; the window's log loses nothing.
+    void logFileThatCannotBeWrittenSaysWhyOnce() {
+        cleanup();
+        Profile().setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 0);
+        QTemporaryFile err;
+        QVERIFY(err.open());
+        std::fflush(stderr);
+        const int savedErr = ::dup(STDERR_FILENO);
+        ::dup2(err.handle(), STDERR_FILENO);
+        CLogFile logFile;
+        QVERIFY(logFile.Open(QStringLiteral("/dev/full")));
+        doc = std::make_unique<CKelvarinDoc>(objectBase);
+        frame =
+            std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping(), &logFile);
+        frame->show();
+        for (int i = 0; i < 3; ++i)
+            frame->View().appendLogLine(QStringLiteral("line %1").arg(i));
+        std::fflush(stderr);
+        ::dup2(savedErr, STDERR_FILENO);
+        ::close(savedErr);
+
+        const QString reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        const QString message = frame->statusBar()->currentMessage();
+        QVERIFY2(message.contains(QStringLiteral("/dev/full")) && message.contains(reason),
+                 qPrintable(message));
+        QVERIFY(err.seek(0)); // the file's offset moved with what went to standard error
+        const QString said = QString::fromLocal8Bit(err.readAll());
+        QCOMPARE(said.count(reason), 1);
+        QVERIFY2(said.contains(message), qPrintable(said));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
+        QCOMPARE(log->Count(), 5);
+        QCOMPARE(log->Line(4), QStringLiteral("line 2"));
+        frame.reset();
+    }
 
     void firstRunLeavesNoRecentSection() {
         cleanup();
