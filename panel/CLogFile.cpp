@@ -17,8 +17,11 @@ QString SystemError(int error) {
 } // namespace
 
 CLogFile::~CLogFile() {
-    if (fd >= 0)
-        ::close(fd);
+    if (fd < 0)
+        return;
+    // A last try for what still waits; nobody is left to hear how it went.
+    WriteOut();
+    ::close(fd);
 }
 
 bool CLogFile::Open(const QString& path) {
@@ -38,7 +41,17 @@ void CLogFile::Append(const QString& line) {
     if (fd < 0)
         return;
     Keep(line.toUtf8() + '\n');
-    WriteKept();
+    const int error = WriteOut();
+    if (error != 0) {
+        NoteFailure(error);
+    } else if (failing) {
+        failing = false;
+        QString text = tr("log file %1 is written again").arg(path);
+        if (lostInOutage > 0)
+            text += tr("; %1 lines could not be kept and are missing from it").arg(lostInOutage);
+        lostInOutage = 0;
+        emit writeResumed(text);
+    }
 }
 
 // Lines wait in order; once one has not fit, every later one is only counted,
@@ -50,14 +63,13 @@ void CLogFile::Keep(const QByteArray& bytes) {
         ++lostLines;
 }
 
-bool CLogFile::WriteKept() {
+int CLogFile::WriteOut() {
     while (!kept.isEmpty()) {
         const ssize_t written = ::write(fd, kept.constData(), std::size_t(kept.size()));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            NoteFailure(errno);
-            return false;
+            return errno;
         }
         kept.remove(0, written);
         if (kept.isEmpty() && lostLines > 0) {
@@ -65,19 +77,11 @@ bool CLogFile::WriteKept() {
                                   "file could not be written\n")
                        .arg(lostLines)
                        .toUtf8();
-            lostInOutage = lostLines;
+            lostInOutage += lostLines;
             lostLines = 0;
         }
     }
-    if (failing) {
-        failing = false;
-        QString text = tr("log file %1 is written again").arg(path);
-        if (lostInOutage > 0)
-            text += tr("; %1 lines could not be kept and are missing from it").arg(lostInOutage);
-        lostInOutage = 0;
-        emit writeResumed(text);
-    }
-    return true;
+    return 0;
 }
 
 void CLogFile::NoteFailure(int error) {

@@ -35,7 +35,9 @@ signals:
     void writeResumed(const QString& text);
 
 private:
-    bool WriteKept();
+    // Writes what waits, and the marker after it when lines were lost; 0, or the
+    // system's error number when the file took no more.
+    int WriteOut();
     void Keep(const QByteArray& bytes);
     void NoteFailure(int error);
 
