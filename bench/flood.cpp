@@ -1,6 +1,6 @@
 // The window under a flood from kelvarin-sim at full speed: how long a click
 // waits for the window, how long File > Exit takes to end the program, and the
-// resident memory, for a flood of noise and for one of damaged telegrams. The
+// resident memory, for a flood of noise and for two of damaged telegrams. The
 // program runs in this process through its own start-up and exit; the flood
 // comes from the real kelvarin-sim.
 #include "BenchCommon.h"
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     int failed = 0;
-    for (const char* kind : {"noise", "telegrams"})
+    for (const char* kind : {"noise", "telegrams", "mixed"})
         failed |= Run(kind, seconds);
     return failed;
 }

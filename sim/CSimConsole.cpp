@@ -30,12 +30,18 @@ std::vector<uint8_t> CSimConsole::FloodBytes() const {
             const auto byte = static_cast<uint8_t>(i);
             out.push_back(byte == telegramStart ? 0 : byte);
         }
-    } else if (faults.flood == SimFlood::Telegrams) {
-        Telegram damaged = BlankTelegram('B');
-        FrameTelegram(damaged);
-        damaged[telegramChecksumAt] ^= 0x5A;
+    } else if (faults.flood != SimFlood::None) {
+        Telegram badChecksum = BlankTelegram('B');
+        FrameTelegram(badChecksum);
+        Telegram badLineEnd = badChecksum;
+        badChecksum[telegramChecksumAt] ^= 0x5A;
+        badLineEnd[24] = 0x0A;
+        badLineEnd[25] = 0x0D;
+        Telegram badLetter = BlankTelegram('X');
+        FrameTelegram(badLetter);
+        const bool mixed = faults.flood == SimFlood::Mixed;
         for (std::size_t i = 0; i < telegrams; ++i)
-            Append(out, damaged);
+            Append(out, !mixed || i % 3 == 0 ? badChecksum : i % 3 == 1 ? badLineEnd : badLetter);
     }
     return out;
 }

@@ -12,6 +12,7 @@ enum class SimFlood {
     None,
     Noise,     // bytes outside telegrams: never a "~"
     Telegrams, // telegrams with a wrong checksum, one after another
+    Mixed,     // damaged telegrams, in turn a wrong checksum, line end and letter
 };
 
 // Ways the simulated console can misbehave, each one on its own.
