@@ -42,17 +42,25 @@ void CLogLines::Append(const QString& line) {
         known = textNumbers.insert(text, uint32_t(texts.size()));
         texts.append(text);
     }
-    const int32_t stamp = second < 0 ? bare : second;
-    if (runs.empty() || runs.back().text != *known || runs.back().second != stamp)
-        runs.push_back(Run{count, *known, stamp});
+    const uint32_t stamp = second < 0 ? bare : uint32_t(second);
+    if (!runs.empty() && runs.back().text == *known && runs.back().second == stamp &&
+        runs.back().count < longestRun) {
+        ++runs.back().count;
+    } else {
+        if (Runs() % runsPerBlock == 0)
+            blockFirst.push_back(count);
+        runs.push_back(Run{*known, stamp, 1});
+    }
     ++count;
 }
 
 QString CLogLines::Line(qsizetype index) const {
-    // The last run whose first line is at or before index.
-    const auto after = std::upper_bound(runs.begin(), runs.end(), index,
-                                        [](qsizetype i, const Run& run) { return i < run.first; });
-    const Run& run = *(after - 1);
-    const QString& text = texts.at(run.text);
-    return run.second == bare ? text : Stamp(run.second) + text;
+    // The last block that starts at or before index, then its run that holds it.
+    const auto block = std::upper_bound(blockFirst.begin(), blockFirst.end(), index) - 1;
+    qsizetype first = *block;
+    auto run = runs.begin() + (block - blockFirst.begin()) * runsPerBlock;
+    while (first + run->count <= index)
+        first += (run++)->count;
+    const QString& text = texts.at(run->text);
+    return run->second == bare ? text : Stamp(int(run->second)) + text;
 }

@@ -90,6 +90,25 @@ private slots:
         QCOMPARE(lines.Line(2), line);
     }
 
+    // Many short runs, and a run too long for one entry: each line is found again.
+    void logLinesFindEveryLine() {
+        QStringList expected;
+        for (int i = 0; i < 300; ++i)
+            expected << Stamped(i / 4,
+                                i % 2 ? "Ошибка CRC телеграммы" : "Ошибка приема телеграммы");
+        for (int i = 0; i < 40000; ++i)
+            expected << Stamped(100, "Не верный тип телеграммы");
+        expected << QStringLiteral("Все порты закрыты");
+        CLogLines lines;
+        for (const QString& line : expected)
+            lines.Append(line);
+        QCOMPARE(lines.Count(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            QCOMPARE(lines.Line(i), expected[i]);
+        QCOMPARE(lines.Runs(), qsizetype(300 + 2 + 1));
+        QCOMPARE(lines.Texts(), qsizetype(4));
+    }
+
     // What one more line costs must not depend on how many came before it.
     void logAppendCostStaysFlat() {
         CObjectBase objectBase;
