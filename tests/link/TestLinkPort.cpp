@@ -343,7 +343,11 @@ void TestLinkPort::handOverIsBounded() {
     const QByteArray sent = FillLine(master, 8 * 1024 * 1024);
     // The bound, Qt's buffer and the pseudo-terminal's own buffers.
     QVERIFY2(sent.size() < 512 * 1024, qPrintable(QString::number(sent.size())));
-    // Stopped by the bound, not before it.
+    // Stopped by the bound, not before it; a slow reader may still be on its way.
+    for (int wait = 0; wait < 500 && panel.link->BytesInFlight() <=
+                                         CPortReader::handOverLimit - CPortReader::readChunk;
+         ++wait)
+        ::usleep(20000);
     const qint64 inFlight = panel.link->BytesInFlight();
     QVERIFY2(inFlight > CPortReader::handOverLimit - CPortReader::readChunk &&
                  inFlight <= CPortReader::handOverLimit,
