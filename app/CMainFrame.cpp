@@ -6,6 +6,7 @@
 #include "base/CKelvarinDoc.h"
 #include "base/NativePath.h"
 #include "panel/CKelvarinView.h"
+#include "panel/CLogFile.h"
 
 #include <QAction>
 #include <QEvent>
@@ -18,6 +19,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -61,6 +64,14 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     CreateToolBar();
     CreateStatusBar(!demoPort.isEmpty());
 
+    // Before the view, which writes its first line while it is built.
+    if (logFile) {
+        for (auto signal : {&CLogFile::writeFailed, &CLogFile::writeResumed})
+            connect(logFile, signal, this, [this](const QString& text) {
+                std::fprintf(stderr, "kelvarin: %s\n", qUtf8Printable(text));
+                statusBar()->showMessage(text, statusMessageMs);
+            });
+    }
     view = new CKelvarinView(objectBase, portMapping, logFile, demoPort, this);
     setCentralWidget(view);
     connect(view, &CKelvarinView::statusMessage, this,
@@ -68,6 +79,9 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     // The panel may have spoken while it was being built, before anyone listened.
     if (!view->LastStatusMessage().isEmpty())
         statusBar()->showMessage(view->LastStatusMessage(), statusMessageMs);
+    // A log file that fails from the start outweighs the port's news.
+    if (logFile && !logFile->Failure().isEmpty())
+        statusBar()->showMessage(logFile->Failure(), statusMessageMs);
     connect(view, &CKelvarinView::idleChanged, this, [this](bool idle) {
         exchangeIdle = idle;
         UpdateFileCommands();

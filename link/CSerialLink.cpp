@@ -51,8 +51,10 @@ void CSerialLink::OpenPort(const QString& portName) {
     worker->moveToThread(thread);
     // Connected before the open, so the first bytes read cannot go unheard.
     const unsigned thisOpen = ++openCount;
-    connect(worker, &CPortReader::bytesReceived, this, &CSerialLink::bytesReceived,
-            Qt::QueuedConnection);
+    connect(
+        worker, &CPortReader::bytesReceived, this,
+        [this, thisOpen](const QByteArray& bytes) { OnBytesRead(thisOpen, bytes); },
+        Qt::QueuedConnection);
     connect(
         worker, &CPortReader::deviceLost, this,
         [this, thisOpen, portName] {
@@ -133,6 +135,40 @@ void CSerialLink::OnPortListChange() {
     }
     // Stored whatever the outcome, so that the next start tries the same port.
     Profile().setValue(numComPortKey, index);
+}
+
+void CSerialLink::HoldReceived() {
+    holding = true;
+}
+
+void CSerialLink::ReleaseReceived() {
+    holding = false;
+    // Whoever takes these may hold again, for instance when a reply among them
+    // opens a new question.
+    while (!holding && !heldChunks.empty()) {
+        auto [fromOpen, bytes] = std::move(heldChunks.front());
+        heldChunks.pop_front();
+        HandOn(fromOpen, bytes);
+    }
+}
+
+qint64 CSerialLink::BytesInFlight() const {
+    return reader ? reader->BytesInFlight() : 0;
+}
+
+void CSerialLink::OnBytesRead(unsigned fromOpen, const QByteArray& bytes) {
+    if (holding || !heldChunks.empty())
+        heldChunks.emplace_back(fromOpen, bytes);
+    else
+        HandOn(fromOpen, bytes);
+}
+
+void CSerialLink::HandOn(unsigned fromOpen, const QByteArray& bytes) {
+    emit bytesReceived(bytes);
+    // Bytes of an earlier open still arrive in order, but its reader is gone and
+    // counts nothing any more.
+    if (fromOpen == openCount && reader)
+        reader->BytesTaken(bytes.size());
 }
 
 void CSerialLink::WriteTelegram(const Telegram& telegram) {

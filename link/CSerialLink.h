@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <functional>
+#include <utility>
 
 class QComboBox;
 class QThread;
@@ -32,6 +34,14 @@ public:
 
     void WriteTelegram(const Telegram& telegram);
 
+    // While held, received bytes are not handed on: what has arrived waits here,
+    // at most CPortReader::handOverLimit bytes, and the rest in the kernel and on
+    // the line. Releasing hands on what waited, in order, before anything newer.
+    void HoldReceived();
+    void ReleaseReceived();
+    // Bytes read from the port and not handed on yet.
+    qint64 BytesInFlight() const;
+
 signals:
     void bytesReceived(const QByteArray& bytes);
     // Why a port could not be opened, or that the device went away: for the
@@ -39,6 +49,9 @@ signals:
     void statusMessage(const QString& text);
 
 private:
+    void OnBytesRead(unsigned fromOpen, const QByteArray& bytes);
+    void HandOn(unsigned fromOpen, const QByteArray& bytes);
+
     QComboBox& portList;
     LogFunction appendLogLine;
     CPortMapping mapping;
@@ -48,4 +61,7 @@ private:
     // Counts opens, so that a late signal of an earlier reader is not taken for
     // news about the port open now.
     unsigned openCount = 0;
+    bool holding = false;
+    // Read while held, with the open each chunk came from.
+    std::deque<std::pair<unsigned, QByteArray>> heldChunks;
 };

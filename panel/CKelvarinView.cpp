@@ -94,11 +94,6 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     Place(logList, 20, 20, 490, 150);
     Name(logList, "log", "Log");
     logList.setFrameShape(QFrame::Box);
-    logList.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // Long lines are cut off at the right edge rather than scrolled to.
-    logList.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    logList.setTextElideMode(Qt::ElideNone);
-    logList.setSelectionMode(QAbstractItemView::SingleSelection);
     appendLogLine(TimeStamp() + QString::fromUtf8(" - Приложение запущено"));
 
     AddItems(portList, {"COM1", "COM2", "COM3", "COM4", "OFF"});
@@ -212,10 +207,10 @@ template <typename Call> void CKelvarinView::RunExchange(Call call) {
 }
 
 void CKelvarinView::appendLogLine(const QString& line) {
-    logList.addItem(line);
-    const int count = logList.count();
+    logList.Append(line);
+    const int count = logList.Count();
     if (count - logTailLines >= 0)
-        logList.scrollToItem(logList.item(count - logTailLines), QAbstractItemView::PositionAtTop);
+        logList.SetTopIndex(count - logTailLines);
     if (logFile)
         logFile->Append(line);
 }
@@ -266,8 +261,13 @@ void CKelvarinView::AskOverwrite() {
     rewriteDlg->setAttribute(Qt::WA_DeleteOnClose);
     // Modal for the operator, but the timer and the port go on while it is open.
     rewriteDlg->setWindowModality(Qt::ApplicationModal);
+    // While the operator decides, the engine would only keep what the console
+    // sends; the link keeps it instead, bounded, and the kernel the rest. The
+    // engine holds no more than the rest of the read that carried the question.
+    link.HoldReceived();
     connect(rewriteDlg, &QDialog::finished, this, [this](int result) {
         RunExchange([&] { exchange.AnswerOverwrite(result == QDialog::Accepted); });
+        link.ReleaseReceived();
     });
     rewriteDlg->show();
 }

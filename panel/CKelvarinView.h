@@ -5,9 +5,9 @@
 #include "exchange/ExchangeHost.h"
 #include "link/CPortMapping.h"
 #include "link/CSerialLink.h"
+#include "panel/CLogList.h"
 
 #include <QComboBox>
-#include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -87,7 +87,7 @@ private:
 
     // Controls, in the order of their ids' table; the link and the exchange after
     // them, so that both go (port closed, reader joined) before any control does.
-    QListWidget logList;
+    CLogList logList;
     QComboBox portList;
     QComboBox objectStateList;
     QProgressBar progress;

@@ -7,6 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+// What the console sends unasked, as fast as the line takes it.
+enum class SimFlood {
+    None,
+    Noise,     // bytes outside telegrams: never a "~"
+    Telegrams, // telegrams with a wrong checksum, one after another
+    Mixed,     // damaged telegrams, in turn a wrong checksum, line end and letter
+};
+
 // Ways the simulated console can misbehave, each one on its own.
 struct SimFaults {
     bool silent = false;       // answers nothing
@@ -20,6 +28,7 @@ struct SimFaults {
     bool answerTwice = false;  // every reply goes out twice
     int replyDelayMs = 0;      // wait before a reply (carried out by CSimPty)
     bool paced = false;        // output at the real speed of 2400 baud (CSimPty)
+    SimFlood flood = SimFlood::None; // sent between replies, without end (CSimPty)
 };
 
 struct SimSettings {
@@ -62,6 +71,8 @@ public:
 
     // Fills objects 1..count with sample transmitter numbers.
     void LearnSample(int count);
+    // The next stretch of the flood: whole telegrams, about 4 KiB.
+    std::vector<uint8_t> FloodBytes() const;
 
 private:
     std::vector<uint8_t> Answer(const Telegram& request);

@@ -142,7 +142,11 @@ CSimPty::Clock::time_point CSimPty::NextDue() const {
 
 bool CSimPty::WriteDue(Clock::time_point now) {
     std::lock_guard<std::mutex> lock(mutex);
-    while (!output.empty() && NextDue() <= now) {
+    for (;;) {
+        if (output.empty() && console.faults.flood != SimFlood::None)
+            output.push_back(Chunk{now, console.FloodBytes()});
+        if (output.empty() || NextDue() > now)
+            break;
         Chunk& chunk = output.front();
         const bool paced = console.faults.paced;
         const std::size_t left = chunk.bytes.size() - chunk.sent;

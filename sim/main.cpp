@@ -38,6 +38,10 @@ const char* const usage =
     "  --chatter            a \"T\", \"I\" or \"A\" telegram before each reply\n"
     "  --answer-twice       send every reply twice\n"
     "  --delay MS           wait MS milliseconds before each reply\n"
+    "  --flood KIND         send without end between replies, as fast as the line\n"
+    "                       takes it: noise (bytes outside telegrams), telegrams\n"
+    "                       (each with a wrong checksum) or mixed (telegrams damaged\n"
+    "                       in turn in their checksum, line end and letter)\n"
     "Other:\n"
     "  --help               this text\n"
     "  --version            the program's version\n";
@@ -130,6 +134,16 @@ int main(int argc, char** argv) {
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");
+        } else if (option == "--flood") {
+            const std::string kind = needsValue() ? value : "";
+            if (kind == "noise")
+                faults.flood = SimFlood::Noise;
+            else if (kind == "telegrams")
+                faults.flood = SimFlood::Telegrams;
+            else if (kind == "mixed")
+                faults.flood = SimFlood::Mixed;
+            else
+                return Fail("--flood needs noise, telegrams or mixed");
         } else {
             return Fail("unknown option " + option);
         }

@@ -11,13 +11,13 @@
 #include "base/ObjectBase.h"
 #include "link/CPortMapping.h"
 #include "panel/CKelvarinView.h"
+#include "panel/CLogFile.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,15 +25,18 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryFile>
 #include <QToolBar>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include <cstdio>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -465,8 +468,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frame->View().IsIdle(), 10000);
         for (QAction* action : guarded)
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
-        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
-        QVERIFY(log->item(log->count() - 1)->text().endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
+        QVERIFY(log->Line(log->Count() - 1).endsWith(QStringLiteral(" - Нет связи с ПЦН")));
     }
 
     void portThatCannotBeOpenedSaysWhy() {
@@ -475,12 +478,12 @@ private slots:
         doc = std::make_unique<CKelvarinDoc>(objectBase);
         frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping());
         frame->show();
-        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
         auto* ports = frame->View().findChild<QComboBox*>(QStringLiteral("port"));
         const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
 
         // The log keeps its one line; the system's reason goes to the status bar.
-        QCOMPARE(log->item(log->count() - 1)->text(),
+        QCOMPARE(log->Line(log->Count() - 1),
                  QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
         QString message = frame->statusBar()->currentMessage();
         QVERIFY2(message.contains(QStringLiteral("/nonexistent/tty1")) && message.contains(missing),
@@ -488,7 +491,7 @@ private slots:
 
         ports->setCurrentIndex(1);
         emit ports->activated(1);
-        QCOMPARE(log->item(log->count() - 1)->text(),
+        QCOMPARE(log->Line(log->Count() - 1),
                  QStringLiteral("Порт COM2 занят другим приложением или отсутствует"));
         message = frame->statusBar()->currentMessage();
         QVERIFY2(message.startsWith(QStringLiteral("COM2")) && message.contains(missing),
@@ -496,6 +499,42 @@ private slots:
     }
 
     // The application as a whole: start-up, profile, command line and exit.
+
+    // A full disk from the start: said once, with the reason, on the status bar and
+    // standard error, and not hidden by the port's news; the window's log loses nothing.
+    void logFileThatCannotBeWrittenSaysWhyOnce() {
+        cleanup();
+        Profile().setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 0);
+        QTemporaryFile err;
+        QVERIFY(err.open());
+        std::fflush(stderr);
+        const int savedErr = ::dup(STDERR_FILENO);
+        ::dup2(err.handle(), STDERR_FILENO);
+        CLogFile logFile;
+        QVERIFY(logFile.Open(QStringLiteral("/dev/full")));
+        doc = std::make_unique<CKelvarinDoc>(objectBase);
+        frame =
+            std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping(), &logFile);
+        frame->show();
+        for (int i = 0; i < 3; ++i)
+            frame->View().appendLogLine(QStringLiteral("line %1").arg(i));
+        std::fflush(stderr);
+        ::dup2(savedErr, STDERR_FILENO);
+        ::close(savedErr);
+
+        const QString reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        const QString message = frame->statusBar()->currentMessage();
+        QVERIFY2(message.contains(QStringLiteral("/dev/full")) && message.contains(reason),
+                 qPrintable(message));
+        QVERIFY(err.seek(0)); // the file's offset moved with what went to standard error
+        const QString said = QString::fromLocal8Bit(err.readAll());
+        QCOMPARE(said.count(reason), 1);
+        QVERIFY2(said.contains(message), qPrintable(said));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
+        QCOMPARE(log->Count(), 5);
+        QCOMPARE(log->Line(4), QStringLiteral("line 2"));
+        frame.reset();
+    }
 
     void firstRunLeavesNoRecentSection() {
         cleanup();

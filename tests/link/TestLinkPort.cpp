@@ -1,7 +1,9 @@
 #include "common/TestMain.h"
 
+#include "common/FillLine.h"
 #include "common/Telegrams.h"
 
+#include "link/CPortReader.h"
 #include "link/CSerialLink.h"
 #include "sim/CSimPty.h"
 
@@ -89,6 +91,7 @@ private slots:
     void storedPortMissing();
     void offWithNothingOpen();
     void stopWhileStreaming();
+    void handOverIsBounded();
     void deviceLost();
 };
 
@@ -321,6 +324,39 @@ void TestLinkPort::stopWhileStreaming() {
     stop = true;
     flood.join();
     QCOMPARE(panel.log.count(QStringLiteral("Подключен порт COM1")), rounds);
+    ::close(master);
+    ::close(slave);
+}
+
+// The window's thread takes nothing here, as when it is busy: the reader must
+// stop at its bound and leave the rest to the kernel, and lose nothing.
+void TestLinkPort::handOverIsBounded() {
+    int master = -1;
+    int slave = -1;
+    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    char slaveName[64] = {};
+    ::ptsname_r(master, slaveName, sizeof slaveName);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    Panel panel(MapCom1(slaveName));
+    panel.link->OpenPort(QStringLiteral("COM1"));
+
+    const QByteArray sent = FillLine(master, 8 * 1024 * 1024);
+    // The bound, Qt's buffer and the pseudo-terminal's own buffers.
+    QVERIFY2(sent.size() < 512 * 1024, qPrintable(QString::number(sent.size())));
+    // Stopped by the bound, not before it; a slow reader may still be on its way.
+    for (int wait = 0; wait < 500 && panel.link->BytesInFlight() <=
+                                         CPortReader::handOverLimit - CPortReader::readChunk;
+         ++wait)
+        ::usleep(20000);
+    const qint64 inFlight = panel.link->BytesInFlight();
+    QVERIFY2(inFlight > CPortReader::handOverLimit - CPortReader::readChunk &&
+                 inFlight <= CPortReader::handOverLimit,
+             qPrintable(QString::number(inFlight)));
+    QVERIFY(panel.received.isEmpty());
+
+    QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), sent.size(), 10000);
+    QVERIFY(panel.received == sent);
+    QCOMPARE(panel.link->BytesInFlight(), 0);
     ::close(master);
     ::close(slave);
 }
