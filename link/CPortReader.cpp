@@ -29,6 +29,7 @@ void CPortReader::WriteTelegram(const Telegram& telegram) {
     // After a loss the port is already released and requests go nowhere.
     if (port)
         port->WriteTelegram(telegram);
+    ++writesDone;
 }
 
 QString CPortReader::DevicePath() const {
@@ -49,7 +50,8 @@ void CPortReader::OnReadyRead() {
                                             static_cast<std::size_t>(raw.size()), data);
     if (!data.empty())
         emit bytesReceived(QByteArray(reinterpret_cast<const char*>(data.data()),
-                                      static_cast<qsizetype>(data.size())));
+                                      static_cast<qsizetype>(data.size())),
+                           writesDone);
     if (breakSeen) {
         // Nothing more is taken from the line until the port is opened again.
         StopReading();

@@ -51,8 +51,15 @@ void CSerialLink::OpenPort(const QString& portName) {
     worker->moveToThread(thread);
     // Connected before the open, so the first bytes read cannot go unheard.
     const unsigned thisOpen = ++openCount;
-    connect(worker, &CPortReader::bytesReceived, this, &CSerialLink::bytesReceived,
-            Qt::QueuedConnection);
+    // A reader carries out every write handed to it before it closes, so the next
+    // one starts counting where this one ends.
+    const quint64 writesBefore = writesHandedOver;
+    connect(
+        worker, &CPortReader::bytesReceived, this,
+        [this, writesBefore](const QByteArray& bytes, quint64 writesDone) {
+            emit bytesReceived(bytes, quint32(writesHandedOver - writesBefore - writesDone));
+        },
+        Qt::QueuedConnection);
     connect(
         worker, &CPortReader::deviceLost, this,
         [this, thisOpen, portName] {
@@ -96,6 +103,7 @@ void CSerialLink::OpenPort(const QString& portName) {
     reader = worker;
     appendLogLine(QStringLiteral("Подключен порт %1").arg(portName));
     emit statusMessage(tr("%1 connected (%2)").arg(portName, devicePath));
+    emit portChanged();
 }
 
 void CSerialLink::ClosePort() {
@@ -104,6 +112,7 @@ void CSerialLink::ClosePort() {
     StopReader(readerThread, reader);
     readerThread = nullptr;
     reader = nullptr;
+    emit portChanged();
 }
 
 void CSerialLink::OpenStoredPort() {
@@ -138,6 +147,7 @@ void CSerialLink::OnPortListChange() {
 void CSerialLink::WriteTelegram(const Telegram& telegram) {
     if (!reader)
         return;
+    ++writesHandedOver;
     CPortReader* target = reader;
     QMetaObject::invokeMethod(
         target, [target, telegram] { target->WriteTelegram(telegram); }, Qt::QueuedConnection);

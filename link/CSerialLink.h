@@ -33,7 +33,11 @@ public:
     void WriteTelegram(const Telegram& telegram);
 
 signals:
-    void bytesReceived(const QByteArray& bytes);
+    // unsentWrites: how many of the latest writes had not gone out yet when the
+    // bytes were read, so that nothing read before a request is taken for its answer.
+    void bytesReceived(const QByteArray& bytes, quint32 unsentWrites);
+    // A port was opened or closed: whatever is on the line now may be another console.
+    void portChanged();
     // Why a port could not be opened, or that the device went away: for the
     // status bar and standard error, never for the log.
     void statusMessage(const QString& text);
@@ -48,4 +52,6 @@ private:
     // Counts opens, so that a late signal of an earlier reader is not taken for
     // news about the port open now.
     unsigned openCount = 0;
+    // Writes handed to a reader, over all opens; each reader counts its own from 0.
+    quint64 writesHandedOver = 0;
 };

@@ -38,6 +38,9 @@ const char* const usage =
     "  --chatter            a \"T\", \"I\" or \"A\" telegram before each reply\n"
     "  --answer-twice       send every reply twice\n"
     "  --delay MS           wait MS milliseconds before each reply\n"
+    "  --hold-up N,SEC      be busy for SEC seconds on the N-th request, then answer it\n"
+    "                       and every request sent meanwhile, in order\n"
+    "  --block-byte2 N      put N in byte 2 of every \"B\" reply instead of the block\n"
     "Other:\n"
     "  --help               this text\n"
     "  --version            the program's version\n";
@@ -118,6 +121,18 @@ int main(int argc, char** argv) {
             faults.chatter = true;
         } else if (option == "--answer-twice") {
             faults.answerTwice = true;
+        } else if (option == "--hold-up") {
+            int request = 0;
+            int seconds = 0;
+            char end = 0;
+            if (!needsValue() || std::sscanf(value, "%d,%d%c", &request, &seconds, &end) != 2 ||
+                request < 1 || seconds < 0 || seconds > 3600)
+                return Fail("--hold-up needs a request number and seconds, such as 6,9");
+            faults.holdUpRequest = request;
+            faults.holdUpMs = seconds * 1000;
+        } else if (option == "--block-byte2") {
+            if (!needsValue() || !ToInt(value, 0, 255, faults.blockByte2))
+                return Fail("--block-byte2 needs a number from 0 to 255");
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");

@@ -396,8 +396,8 @@ private slots:
         for (int i = 0; i < 8; ++i)
             view->StepProgress();
         QCOMPARE(bar->value(), 8);
-        view->StepProgress();
-        QCOMPARE(bar->value(), 1);
+        view->StepProgress(); // past the maximum: the bar starts again from the minimum
+        QCOMPARE(bar->value(), 0);
         view->SetProgressPos(60);
         QCOMPARE(bar->value(), 8);
     }
@@ -421,7 +421,7 @@ private slots:
             reply[5] = second;
             FrameTelegram(reply);
             emit link->bytesReceived(
-                QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()));
+                QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()), 0);
         };
         QSignalSpy idle(view.get(), &CKelvarinView::idleChanged);
         for (QPushButton* button : view->findChildren<QPushButton*>())
