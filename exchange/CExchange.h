@@ -82,6 +82,7 @@ public:
     bool IsIdle() const { return vars.exchangeState == Idle; }
     const ExchangeVars& Vars() const { return vars; }
     const CRxAssembler& Assembler() const { return assembler; }
+    const CReplyPairing& Pairing() const { return pairing; }
     const Telegram& TxTelegram() const { return txTelegram; }
 
 private:

@@ -115,6 +115,15 @@ void CSimPty::Send(std::vector<uint8_t> bytes) {
     Wake();
 }
 
+bool CSimPty::TakenByProgram() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!output.empty() || heldSlaveFd < 0)
+        return false;
+    // Polling the program's side first hands over what is still on its way to it.
+    pollfd slave{heldSlaveFd, POLLIN, 0};
+    return ::poll(&slave, 1, 0) == 0;
+}
+
 void CSimPty::CloseLine() {
     Stop();
     for (int* fd : {&lineFd, &heldSlaveFd}) {

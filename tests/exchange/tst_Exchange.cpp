@@ -1113,8 +1113,8 @@ void TestExchange::contractConsolePaysNothing() {
     if (content == "learned")
         line->console.base[3] = {1, 2};
     for (int k = 1; k <= 600; ++k)
-        rig->base.fileTable[k] = content == "empty" ? ObjectRecord{k, 255, 255}
-                                                    : ObjectRecord{k, k % 256, k / 3};
+        rig->base.fileTable[k] =
+            content == "empty" ? ObjectRecord{k, 255, 255} : ObjectRecord{k, k % 256, k / 3};
     rig->base.fileBaseLoaded = 1;
     const uint8_t byte1 = content == "free 255.255" ? 255 : 12;
     const uint8_t written2 = content == "free 255.255" ? 255 : 34;
@@ -1125,8 +1125,8 @@ void TestExchange::contractConsolePaysNothing() {
     rig->Press(button);
     const int ended = line->RunOperation(*rig);
 
-    const QStringList requests[] = {BlockRequests('R'), BlockRequests('W'), {"C3"},
-                                    {"C3", "D3"},       {"E"},              {"F"}};
+    const QStringList requests[] = {
+        BlockRequests('R'), BlockRequests('W'), {"C3"}, {"C3", "D3"}, {"E"}, {"F"}};
     QCOMPARE(Requests(rig->host.written), requests[button]);
     QCOMPARE(ended, 1 + delay * int(requests[button].size()));
     const QString closing[] = {
@@ -1187,7 +1187,8 @@ void TestExchange::givenUpBaseRetried() {
         const CSimConsole::Object held = line->console.base[k];
         const ObjectRecord& record =
             button == ReadBaseButton ? rig->base.deviceTable[k] : rig->base.fileTable[k];
-        QVERIFY2(record.byte1 == held.byte1 && record.byte2 == held.byte2, qPrintable(QString::number(k)));
+        QVERIFY2(record.byte1 == held.byte1 && record.byte2 == held.byte2,
+                 qPrintable(QString::number(k)));
     }
 }
 

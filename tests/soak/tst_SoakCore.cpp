@@ -240,17 +240,16 @@ void CoreSoak::RunOperation(int index) {
     Telegram other = BlankTelegram('X');
     FrameTelegram(other);
     console.Receive(other.data(), other.size());
-    context =
-        QString("seed %1, operation %2 (%3), faults: %4, late share %5, split share %6, "
-                "block byte 2 %7")
-            .arg(seed)
-            .arg(index)
-            .arg(operationNames[operation])
-            .arg(Describe(faults))
-            .arg(lateShare)
-            .arg(splitShare)
-            .arg(blockByte2)
-            .toUtf8();
+    context = QString("seed %1, operation %2 (%3), faults: %4, late share %5, split share %6, "
+                      "block byte 2 %7")
+                  .arg(seed)
+                  .arg(index)
+                  .arg(operationNames[operation])
+                  .arg(Describe(faults))
+                  .arg(lateShare)
+                  .arg(splitShare)
+                  .arg(blockByte2)
+                  .toUtf8();
     ++tally.started[operation];
 
     host.log.clear();
