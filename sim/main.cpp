@@ -40,7 +40,7 @@ const char* const usage =
     "  --delay MS           wait MS milliseconds before each reply\n"
     "  --hold-up N,SEC      be busy for SEC seconds on the N-th request, then answer it\n"
     "                       and every request sent meanwhile, in order\n"
-    "  --block-byte2 N      put N in byte 2 of every \"B\" reply instead of the block\n"
+    "  --fixed-index N      put N in byte 2 of every \"B\" reply instead of the block index\n"
     "Other:\n"
     "  --help               this text\n"
     "  --version            the program's version\n";
@@ -130,9 +130,9 @@ int main(int argc, char** argv) {
                 return Fail("--hold-up needs a request number and seconds, such as 6,9");
             faults.holdUpRequest = request;
             faults.holdUpMs = seconds * 1000;
-        } else if (option == "--block-byte2") {
+        } else if (option == "--fixed-index") {
             if (!needsValue() || !ToInt(value, 0, 255, faults.blockByte2))
-                return Fail("--block-byte2 needs a number from 0 to 255");
+                return Fail("--fixed-index needs a number from 0 to 255");
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");

@@ -73,8 +73,8 @@ private slots:
             << QStringList{"--device",          "--paced",        "--break-after", "--learned",
                            "--console-version", "--silent",       "--answer-copy", "--reply-letter",
                            "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
-                           "--chatter",         "--answer-twice", "--delay",       "--help",
-                           "--version"};
+                           "--chatter",         "--answer-twice", "--delay",       "--hold-up",
+                           "--fixed-index",     "--help",         "--version"};
     }
     void helpNamesEveryOption() {
         QFETCH(QString, program);
