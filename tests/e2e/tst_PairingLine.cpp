@@ -120,7 +120,7 @@ void TestPairingLine::writeAfterGivenUpRead() {
 
 void TestPairingLine::requestsAsAsked_data() {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("console"); // "constant 0", "twice", "paced"
+    QTest::addColumn<QString>("console"); // "constant 0" or "paced"
     QTest::addColumn<int>("held");    // object 9's number in the console, as byte1 * 256 + byte2
     QTest::addColumn<int>("written"); // the number written to object 9, the same way
     QTest::addColumn<QString>("closing");
@@ -142,13 +142,6 @@ void TestPairingLine::requestsAsAsked_data() {
     QTest::newRow("Write Base, constant 0, blocks alike")
         << "Write Base"
         << "constant 0" << 0xFFFF << 0 << written << Blocks('W');
-    // A copy is told apart only because it is read with the reply it copies.
-    QTest::newRow("every reply twice, Write Number")
-        << "Write Number"
-        << "twice" << 0xFFFF << 0x4E38 << "Записан объект: 009 - 056.078"
-        << QStringList{"C9", "D9"};
-    QTest::newRow("every reply twice, Read Base") << "Read Base"
-                                                  << "twice" << 0xFFFF << 0 << read << Blocks('R');
 }
 
 // A console that answers every request once sees exactly the requests asked.
@@ -164,7 +157,6 @@ void TestPairingLine::requestsAsAsked() {
     rig.sim.WithConsole([&](CSimConsole& sim) {
         sim.base[9] = {uint8_t(held >> 8), uint8_t(held & 0xFF)};
         sim.faults.blockByte2 = console == "constant 0" ? 0 : -1;
-        sim.faults.answerTwice = console == "twice";
         sim.faults.paced = console == "paced";
     });
     for (int k = 1; k <= objectCount; ++k)

@@ -84,7 +84,6 @@ private slots:
     void lineCarriesReplies();
     void pacedLine();
     void delayedReply();
-    void heldUpThenEverythingInOrder();
     void closedLine();
 };
 
@@ -334,29 +333,6 @@ void TestSim::delayedReply() {
     // Nothing comes early; the whole reply comes later.
     QVERIFY(ReadLine(fd, 26, 300).empty());
     QCOMPARE(OnlyReply(ReadLine(fd, 26))[1], 'U');
-    ::close(fd);
-}
-
-// Busy on the second request; the third, sent meanwhile, is answered after it.
-void TestSim::heldUpThenEverythingInOrder() {
-    CSimPty sim;
-    sim.WithConsole([](CSimConsole& console) {
-        console.faults.holdUpRequest = 2;
-        return console.faults.holdUpMs = 1500;
-    });
-    sim.Start();
-    const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-    for (uint8_t block : {0, 1, 2}) {
-        const Telegram request = Request('R', {block});
-        QCOMPARE(::write(fd, request.data(), request.size()), ssize_t(26));
-        if (block == 0)
-            QCOMPARE(OnlyReply(ReadLine(fd, 26))[2], 0);
-    }
-    QVERIFY(ReadLine(fd, 26, 300).empty());
-    const Seen late = Assemble(ReadLine(fd, 52));
-    QCOMPARE(late.accepted.size(), std::size_t(2));
-    QCOMPARE(late.accepted[0][2], 1);
-    QCOMPARE(late.accepted[1][2], 2);
     ::close(fd);
 }
 
