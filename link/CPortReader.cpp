@@ -32,6 +32,7 @@ void CPortReader::WriteTelegram(const Telegram& telegram) {
     // After a loss the port is already released and requests go nowhere.
     if (port)
         port->WriteTelegram(telegram);
+    ++writesDone;
 }
 
 QString CPortReader::DevicePath() const {
@@ -66,7 +67,8 @@ void CPortReader::ReadWhatFits() {
         if (!data.empty()) {
             inFlight += qint64(data.size());
             emit bytesReceived(QByteArray(reinterpret_cast<const char*>(data.data()),
-                                          static_cast<qsizetype>(data.size())));
+                                          static_cast<qsizetype>(data.size())),
+                               writesDone);
         }
         if (breakSeen) {
             // Nothing more is taken from the line until the port is opened again.

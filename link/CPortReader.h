@@ -38,7 +38,8 @@ public:
     QString OpenError() const;
 
 signals:
-    void bytesReceived(const QByteArray& bytes);
+    // writesDone: the writes this reader had carried out when it read the bytes.
+    void bytesReceived(const QByteArray& bytes, quint64 writesDone);
     void breakReceived();
     void deviceLost();
 
@@ -50,6 +51,7 @@ private:
     CPortMapping mapping;
     std::unique_ptr<CComPort> port; // made on the reader thread by Open
     CRxUnescaper unescaper;
+    quint64 writesDone = 0;
     bool reading = false;
     bool lost = false;
     std::atomic<qint64> inFlight{0};

@@ -51,9 +51,14 @@ void CSerialLink::OpenPort(const QString& portName) {
     worker->moveToThread(thread);
     // Connected before the open, so the first bytes read cannot go unheard.
     const unsigned thisOpen = ++openCount;
+    // A reader carries out every write handed to it before it closes, so the next
+    // one starts counting where this one ends.
+    const quint64 writesBefore = writesHandedOver;
     connect(
         worker, &CPortReader::bytesReceived, this,
-        [this, thisOpen](const QByteArray& bytes) { OnBytesRead(thisOpen, bytes); },
+        [this, thisOpen, writesBefore](const QByteArray& bytes, quint64 writesDone) {
+            OnBytesRead({thisOpen, writesBefore + writesDone, bytes});
+        },
         Qt::QueuedConnection);
     connect(
         worker, &CPortReader::deviceLost, this,
@@ -98,6 +103,7 @@ void CSerialLink::OpenPort(const QString& portName) {
     reader = worker;
     appendLogLine(QStringLiteral("Подключен порт %1").arg(portName));
     emit statusMessage(tr("%1 connected (%2)").arg(portName, devicePath));
+    emit portChanged();
 }
 
 void CSerialLink::ClosePort() {
@@ -106,6 +112,7 @@ void CSerialLink::ClosePort() {
     StopReader(readerThread, reader);
     readerThread = nullptr;
     reader = nullptr;
+    emit portChanged();
 }
 
 void CSerialLink::OpenStoredPort() {
@@ -146,9 +153,9 @@ void CSerialLink::ReleaseReceived() {
     // Whoever takes these may hold again, for instance when a reply among them
     // opens a new question.
     while (!holding && !heldChunks.empty()) {
-        auto [fromOpen, bytes] = std::move(heldChunks.front());
+        const Chunk chunk = std::move(heldChunks.front());
         heldChunks.pop_front();
-        HandOn(fromOpen, bytes);
+        HandOn(chunk);
     }
 }
 
@@ -156,24 +163,27 @@ qint64 CSerialLink::BytesInFlight() const {
     return reader ? reader->BytesInFlight() : 0;
 }
 
-void CSerialLink::OnBytesRead(unsigned fromOpen, const QByteArray& bytes) {
+void CSerialLink::OnBytesRead(Chunk chunk) {
     if (holding || !heldChunks.empty())
-        heldChunks.emplace_back(fromOpen, bytes);
+        heldChunks.push_back(std::move(chunk));
     else
-        HandOn(fromOpen, bytes);
+        HandOn(chunk);
 }
 
-void CSerialLink::HandOn(unsigned fromOpen, const QByteArray& bytes) {
-    emit bytesReceived(bytes);
+void CSerialLink::HandOn(const Chunk& chunk) {
+    // Counted as the bytes are handed on, so that a write made while they were
+    // held, such as the one after an overwrite question, counts as later than them.
+    emit bytesReceived(chunk.bytes, quint32(writesHandedOver - chunk.writesOut));
     // Bytes of an earlier open still arrive in order, but its reader is gone and
     // counts nothing any more.
-    if (fromOpen == openCount && reader)
-        reader->BytesTaken(bytes.size());
+    if (chunk.fromOpen == openCount && reader)
+        reader->BytesTaken(chunk.bytes.size());
 }
 
 void CSerialLink::WriteTelegram(const Telegram& telegram) {
     if (!reader)
         return;
+    ++writesHandedOver;
     CPortReader* target = reader;
     QMetaObject::invokeMethod(
         target, [target, telegram] { target->WriteTelegram(telegram); }, Qt::QueuedConnection);

@@ -43,14 +43,25 @@ public:
     qint64 BytesInFlight() const;
 
 signals:
-    void bytesReceived(const QByteArray& bytes);
+    // unsentWrites: how many of the latest writes had not gone out yet when the
+    // bytes were read, so that nothing read before a request is taken for its answer.
+    void bytesReceived(const QByteArray& bytes, quint32 unsentWrites);
+    // A port was opened or closed: whatever is on the line now may be another console.
+    void portChanged();
     // Why a port could not be opened, or that the device went away: for the
     // status bar and standard error, never for the log.
     void statusMessage(const QString& text);
 
 private:
-    void OnBytesRead(unsigned fromOpen, const QByteArray& bytes);
-    void HandOn(unsigned fromOpen, const QByteArray& bytes);
+    // Bytes as a reader read them: from which open, and how many writes, counted
+    // over all opens, had gone out by then.
+    struct Chunk {
+        unsigned fromOpen;
+        quint64 writesOut;
+        QByteArray bytes;
+    };
+    void OnBytesRead(Chunk chunk);
+    void HandOn(const Chunk& chunk);
 
     QComboBox& portList;
     LogFunction appendLogLine;
@@ -62,6 +73,8 @@ private:
     // news about the port open now.
     unsigned openCount = 0;
     bool holding = false;
-    // Read while held, with the open each chunk came from.
-    std::deque<std::pair<unsigned, QByteArray>> heldChunks;
+    // Read while held.
+    std::deque<Chunk> heldChunks;
+    // Writes handed to a reader, over all opens; each reader counts its own from 0.
+    quint64 writesHandedOver = 0;
 };

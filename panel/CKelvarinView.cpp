@@ -1,6 +1,7 @@
 #include "panel/CKelvarinView.h"
 
 #include "exchange/CRewriteDlg.h"
+#include "exchange/ProgressStep.h"
 #include "panel/CLogFile.h"
 #include "panel/PanelLabels.h"
 
@@ -110,12 +111,14 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     // activated, not currentIndexChanged: the program's own selections must not
     // count as the operator's pick.
     connect(&portList, &QComboBox::activated, &link, [this] { link.OnPortListChange(); });
-    connect(&link, &CSerialLink::bytesReceived, this, [this](const QByteArray& bytes) {
-        RunExchange([&] {
-            exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                  static_cast<std::size_t>(bytes.size()));
-        });
-    });
+    connect(&link, &CSerialLink::bytesReceived, this,
+            [this](const QByteArray& bytes, quint32 unsentWrites) {
+                RunExchange([&] {
+                    exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size()), unsentWrites);
+                });
+            });
+    connect(&link, &CSerialLink::portChanged, this, [this] { exchange.OnPortChanged(); });
 
     AddItems(objectStateList, {"НЕ ОБУЧЕН", "ОБУЧЕН"});
     PlaceList(objectStateList, 20, 240, 140);
@@ -248,12 +251,8 @@ void CKelvarinView::SetProgressPos(int position) {
 }
 
 void CKelvarinView::StepProgress() {
-    const int minimum = progress.minimum();
-    const int maximum = progress.maximum();
-    int position = progress.value() + progressStep;
-    if (position > maximum && maximum > minimum)
-        position = (position - minimum) % (maximum - minimum) + minimum;
-    SetProgressPos(position);
+    SetProgressPos(
+        SteppedProgress(progress.value(), progressStep, progress.minimum(), progress.maximum()));
 }
 
 void CKelvarinView::AskOverwrite() {

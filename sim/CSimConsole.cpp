@@ -120,7 +120,7 @@ bool CSimConsole::BuildReply(const Telegram& request, Telegram& reply) {
             }
         }
         reply = BlankTelegram('B');
-        reply[2] = static_cast<uint8_t>(block);
+        reply[2] = static_cast<uint8_t>(faults.blockByte2 < 0 ? block : faults.blockByte2);
         for (int i = 0; i < 10; ++i) {
             const Object object = known ? base[10 * block + i + 1] : Object{};
             reply[3 + 2 * i] = object.byte1;

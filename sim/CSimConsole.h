@@ -29,6 +29,12 @@ struct SimFaults {
     int replyDelayMs = 0;      // wait before a reply (carried out by CSimPty)
     bool paced = false;        // output at the real speed of 2400 baud (CSimPty)
     SimFlood flood = SimFlood::None; // sent between replies, without end (CSimPty)
+    int blockByte2 = -1;             // byte 2 of every "B" reply; -1: the block asked for
+    // The n-th request received (counted from 1; 0: none) keeps the console busy for
+    // holdUpMs; then it answers that request and every one sent meanwhile, in order
+    // (carried out by CSimPty).
+    int holdUpRequest = 0;
+    int holdUpMs = 0;
 };
 
 struct SimSettings {

@@ -38,6 +38,9 @@ const char* const usage =
     "  --chatter            a \"T\", \"I\" or \"A\" telegram before each reply\n"
     "  --answer-twice       send every reply twice\n"
     "  --delay MS           wait MS milliseconds before each reply\n"
+    "  --hold-up N,SEC      be busy for SEC seconds on the N-th request, then answer it\n"
+    "                       and every request sent meanwhile, in order\n"
+    "  --fixed-index N      put N in byte 2 of every \"B\" reply instead of the block index\n"
     "  --flood KIND         send without end between replies, as fast as the line\n"
     "                       takes it: noise (bytes outside telegrams), telegrams\n"
     "                       (each with a wrong checksum) or mixed (telegrams damaged\n"
@@ -131,6 +134,18 @@ int main(int argc, char** argv) {
             faults.chatter = true;
         } else if (option == "--answer-twice") {
             faults.answerTwice = true;
+        } else if (option == "--hold-up") {
+            int request = 0;
+            int seconds = 0;
+            char end = 0;
+            if (!needsValue() || std::sscanf(value, "%d,%d%c", &request, &seconds, &end) != 2 ||
+                request < 1 || seconds < 0 || seconds > 3600)
+                return Fail("--hold-up needs a request number and seconds, such as 6,9");
+            faults.holdUpRequest = request;
+            faults.holdUpMs = seconds * 1000;
+        } else if (option == "--fixed-index") {
+            if (!needsValue() || !ToInt(value, 0, 255, faults.blockByte2))
+                return Fail("--fixed-index needs a number from 0 to 255");
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");

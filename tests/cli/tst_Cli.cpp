@@ -69,24 +69,12 @@ private slots:
                                   << QStringList{"--help",     "--help-all", "--version",
                                                  "--log-file", "--port",     "--demo"};
         QTest::newRow("kelvarin-sim")
-            << QStringLiteral(KELVARIN_SIM_EXE) << QStringList{"--device",
-                                                               "--paced",
-                                                               "--break-after",
-                                                               "--learned",
-                                                               "--console-version",
-                                                               "--silent",
-                                                               "--answer-copy",
-                                                               "--reply-letter",
-                                                               "--bad-checksum",
-                                                               "--bad-line-end",
-                                                               "--partial",
-                                                               "--noise",
-                                                               "--chatter",
-                                                               "--answer-twice",
-                                                               "--delay",
-                                                               "--flood",
-                                                               "--help",
-                                                               "--version"};
+            << QStringLiteral(KELVARIN_SIM_EXE)
+            << QStringList{"--device",          "--paced",        "--break-after", "--learned",
+                           "--console-version", "--silent",       "--answer-copy", "--reply-letter",
+                           "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
+                           "--chatter",         "--answer-twice", "--delay",       "--hold-up",
+                           "--fixed-index",     "--flood",        "--help",        "--version"};
     }
     void helpNamesEveryOption() {
         QFETCH(QString, program);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/CExchange.h"
+#include "exchange/ProgressStep.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -51,9 +52,7 @@ public:
     void StepProgress() override {
         progressCalls << "stepit";
         events << "stepit";
-        barPos += barStep;
-        if (barPos > barMaximum)
-            barPos = barMinimum;
+        barPos = SteppedProgress(barPos, barStep, barMinimum, barMaximum);
     }
 
     int ObjectNumberPos() override { return objectNumberPos; }

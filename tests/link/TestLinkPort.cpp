@@ -8,9 +8,11 @@
 #include "sim/CSimPty.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <atomic>
 #include <cerrno>
@@ -84,6 +86,7 @@ private slots:
     void mapping();
     void requestAndReply();
     void bytesArriveInOrder();
+    void bytesToldWhichWritesWereOut();
     void reopenSamePort();
     void heldPortFails();
     void storedPort_data();
@@ -193,6 +196,37 @@ void TestLinkPort::bytesArriveInOrder() {
     }
     QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), sent.size(), 5000);
     QCOMPARE(panel.received.toHex(), sent.toHex());
+}
+
+// Bytes the reader took before a write went out say so, however late they reach
+// the UI thread; the link says when a port opens or closes.
+void TestLinkPort::bytesToldWhichWritesWereOut() {
+    CSimPty sim;
+    SimFaults silent;
+    silent.silent = true;
+    sim.SetFaults(silent);
+    sim.Start();
+    Panel panel(MapCom1(sim.SlavePath()));
+    QList<quint32> unsent;
+    QObject::connect(panel.link.get(), &CSerialLink::bytesReceived,
+                     [&](const QByteArray&, quint32 writes) { unsent << writes; });
+    QSignalSpy portChanges(panel.link.get(), &CSerialLink::portChanged);
+    panel.link->OpenPort(QStringLiteral("COM1"));
+    QCOMPARE(portChanges.size(), 1);
+
+    sim.Send({1, 2, 3});
+    // The UI thread does not run its events meanwhile: the bytes wait in its queue.
+    QDeadlineTimer deadline(5000);
+    while (!sim.TakenByProgram() && !deadline.hasExpired())
+        QThread::msleep(1);
+    panel.link->WriteTelegram(Request('E'));
+    QTRY_COMPARE_WITH_TIMEOUT(unsent, QList<quint32>{1}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.Requests().size(), std::size_t(1), 5000);
+    sim.Send({4});
+    QTRY_COMPARE_WITH_TIMEOUT(unsent, (QList<quint32>{1, 0}), 5000);
+
+    panel.link->ClosePort();
+    QCOMPARE(portChanges.size(), 2);
 }
 
 void TestLinkPort::reopenSamePort() {

@@ -84,7 +84,7 @@ private:
         reply[5] = second;
         FrameTelegram(reply);
         emit view->findChild<CSerialLink*>()->bytesReceived(
-            QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()));
+            QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()), 0);
     }
 
 private slots:
@@ -464,8 +464,8 @@ private slots:
         for (int i = 0; i < 8; ++i)
             view->StepProgress();
         QCOMPARE(bar->value(), 8);
-        view->StepProgress();
-        QCOMPARE(bar->value(), 1);
+        view->StepProgress(); // past the maximum: the bar starts again from the minimum
+        QCOMPARE(bar->value(), 0);
         view->SetProgressPos(60);
         QCOMPARE(bar->value(), 8);
     }

@@ -100,6 +100,8 @@ void TestSim::readBlock() {
         QCOMPARE(reply[3 + 2 * i], i);
         QCOMPARE(reply[4 + 2 * i], 200 + i);
     }
+    console.faults.blockByte2 = 0;
+    QCOMPARE(OnlyReply(Send(console, Request('R', {3})))[2], 0);
 }
 
 void TestSim::writeBlock() {
