@@ -4,12 +4,13 @@
 #include "app/CAboutDlg.h"
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
+#include "base/NativePath.h"
 #include "panel/CKelvarinView.h"
+#include "panel/CLogFile.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +21,8 @@
 #include <QToolBar>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +64,14 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     CreateToolBar();
     CreateStatusBar(!demoPort.isEmpty());
 
+    // Before the view, which writes its first line while it is built.
+    if (logFile) {
+        for (auto signal : {&CLogFile::writeFailed, &CLogFile::writeResumed})
+            connect(logFile, signal, this, [this](const QString& text) {
+                std::fprintf(stderr, "kelvarin: %s\n", qUtf8Printable(text));
+                statusBar()->showMessage(text, statusMessageMs);
+            });
+    }
     view = new CKelvarinView(objectBase, portMapping, logFile, demoPort, this);
     setCentralWidget(view);
     CExchangeSession& session = view->Session();
@@ -68,6 +79,9 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     // The panel may have spoken while it was being built, before anyone listened.
     if (!session.LastStatusMessage().isEmpty())
         ShowPortStatus(session.LastStatusMessage());
+    // A log file that fails from the start outweighs the port's news.
+    if (logFile && !logFile->Failure().isEmpty())
+        statusBar()->showMessage(logFile->Failure(), statusMessageMs);
     connect(&session, &CExchangeSession::idleChanged, this, [this](bool idle) {
         exchangeIdle = idle;
         UpdateFileCommands();
@@ -218,20 +232,26 @@ void CMainFrame::UpdateTitle(const QString& documentTitle) {
     setWindowTitle(documentTitle + QStringLiteral(" - ") + appTitle);
 }
 
+void CMainFrame::AddRecentFile(const QString& path) {
+    // The profile keeps names as text: a name that is not UTF-8 would come back
+    // from it as another file's.
+    if (!IsTextPath(path))
+        return;
+    recentFiles.Add(path);
+    UpdateRecentFileMenu();
+}
+
 bool CMainFrame::OpenFile(const QString& path) {
     const CKelvarinDoc::OpenResult result = doc.OpenDocument(path);
-    if (result == CKelvarinDoc::OpenResult::Opened) {
-        recentFiles.Add(doc.PathName());
-        UpdateRecentFileMenu();
-    }
+    if (result == CKelvarinDoc::OpenResult::Opened)
+        AddRecentFile(doc.PathName());
     return result != CKelvarinDoc::OpenResult::Failed;
 }
 
 bool CMainFrame::SaveFile(const QString& path) {
     if (doc.SaveDocument(path) != CKelvarinDoc::SaveResult::Saved)
         return false;
-    recentFiles.Add(doc.PathName());
-    UpdateRecentFileMenu();
+    AddRecentFile(doc.PathName());
     return true;
 }
 
@@ -247,9 +267,10 @@ void CMainFrame::OnFileOpen() {
 }
 
 void CMainFrame::OnFileSave() {
-    const QFileInfo file(doc.PathName());
-    if (!doc.PathName().isEmpty() && file.exists() && file.isWritable())
-        SaveFile(doc.PathName());
+    // access() takes the name as the bytes it is, whatever they are.
+    const QString path = doc.PathName();
+    if (!path.isEmpty() && ::access(NativePath(path).constData(), W_OK) == 0)
+        SaveFile(path);
     else
         OnFileSaveAs();
 }

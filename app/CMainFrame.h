@@ -57,6 +57,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar(bool demo);
+    void AddRecentFile(const QString& path);
     void UpdateRecentFileMenu();
     void UpdateFileCommands();
     void UpdateTitle(const QString& documentTitle);

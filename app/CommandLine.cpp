@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "base/NativePath.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -73,8 +75,15 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
     return true;
 }
 
+QStringList ArgumentsFromNative(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << PathFromNative(QByteArray(argv[i]));
+    return arguments;
+}
+
 bool CheckOptionsBeforeWindow(int argc, char** argv, int& exitCode) {
     QCoreApplication textOnly(argc, argv);
     CCommandLine commandLine;
-    return ParseCommandLine(QCoreApplication::arguments(), commandLine, exitCode);
+    return ParseCommandLine(ArgumentsFromNative(argc, argv), commandLine, exitCode);
 }

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(KelvarinIcon("kelvarin"));
 
     CKelvarinApp app;
-    if (!app.InitInstance(QApplication::arguments(), exitCode))
+    // argc and argv as QApplication left them, without the options it took for itself.
+    if (!app.InitInstance(ArgumentsFromNative(argc, argv), exitCode))
         return exitCode;
     exitCode = QApplication::exec();
     app.ExitInstance();

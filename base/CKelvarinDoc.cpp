@@ -1,12 +1,13 @@
 #include "base/CKelvarinDoc.h"
 
 #include "base/BaseFileCodec.h"
+#include "base/NativePath.h"
+#include "base/SafeSave.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -16,8 +17,16 @@ const QString loadedText = QStringLiteral("Загружен файл базы о
 const QString refusedText = QStringLiteral("Невозможно сохранить файл, загрузите базу из ПЦН");
 const QString formatText = QStringLiteral("Unexpected file format.");
 
+// By string work alone: QFileInfo would turn a byte kept from a name that is not
+// UTF-8 into U+FFFD.
 QString AbsolutePath(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return QDir::cleanPath(
+        QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path);
+}
+
+// A byte of a name that is not UTF-8 is shown as U+FFFD, the way Qt shows it elsewhere.
+QString Shown(const QString& path) {
+    return QFile::decodeName(NativePath(path));
 }
 
 } // namespace
@@ -34,7 +43,7 @@ void CKelvarinDoc::OnNewDocument() {
 }
 
 QString CKelvarinDoc::Title() const {
-    return pathName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(pathName).fileName();
+    return pathName.isEmpty() ? QStringLiteral("Untitled") : Shown(QFileInfo(pathName).fileName());
 }
 
 CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
@@ -42,27 +51,14 @@ CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
     if (IsCurrentPath(absolutePath))
         return OpenResult::AlreadyOpen;
 
-    // Nothing has been read yet: the document stays as it was, name included.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowFileError(tr("Cannot read file %1:\n%2"), path, file.errorString());
-        return OpenResult::Failed;
-    }
-
-    // Only the first baseFileSize bytes count; whatever follows them is ignored.
+    // Only the first baseFileSize bytes count; whatever follows them is ignored. When
+    // nothing can be read, the document stays as it was, name included.
     QByteArray data;
-    while (data.size() < qsizetype(baseFileSize)) {
-        const QByteArray chunk = file.read(qsizetype(baseFileSize) - data.size());
-        if (chunk.isEmpty())
-            break;
-        data += chunk;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        ShowFileError(tr("Cannot read file %1:\n%2"), path, file.errorString());
-        SetPathName({});
+    QString error;
+    if (!ReadFileStart(path, qsizetype(baseFileSize), &data, &error)) {
+        ShowFileError(tr("Cannot read file %1:\n%2"), path, error);
         return OpenResult::Failed;
     }
-    file.close();
 
     // An empty file is a document with no base in it yet: it takes the name only.
     if (!data.isEmpty() && !LoadBase(data)) {
@@ -104,15 +100,13 @@ bool CKelvarinDoc::LoadBase(const QByteArray& data) {
 }
 
 bool CKelvarinDoc::StoreBase(const QString& path) {
-    // QSaveFile writes beside the target and renames only after every byte is
-    // out, so a failed save never leaves a truncated base file behind.
+    // Written beside the target and renamed over it, so a failed save never leaves a
+    // truncated base file behind.
     const BaseFileBytes bytes = EncodeBaseFile(objectBase.deviceTable);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) !=
-            qint64(bytes.size()) ||
-        !file.commit()) {
-        ShowFileError(tr("Cannot write file %1:\n%2"), path, file.errorString());
+    QString error;
+    if (!SaveFileSafely(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                        &error)) {
+        ShowFileError(tr("Cannot write file %1:\n%2"), path, error);
         return false;
     }
     return true;
@@ -141,5 +135,5 @@ void CKelvarinDoc::ShowMessage(const QString& text) {
 
 void CKelvarinDoc::ShowFileError(const QString& format, const QString& path,
                                  const QString& reason) {
-    ShowMessage(format.arg(QDir::toNativeSeparators(path), reason));
+    ShowMessage(format.arg(QDir::toNativeSeparators(Shown(path)), reason));
 }

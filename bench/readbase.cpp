@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -164,20 +163,19 @@ std::vector<ReadTiming> TimeReads(const std::string& device, CLine* line, int ru
     for (QPushButton* button : frame.View().findChildren<QPushButton*>())
         if (button->text() == "Read Base")
             readBase = button;
-    auto* log = frame.findChild<QListWidget*>("log");
+    auto* log = frame.findChild<CLogList*>("log");
 
     std::vector<ReadTiming> timings;
     for (int run = 0; run < runs; ++run) {
         QEventLoop loop;
         BenchClock::time_point clicked{};
         ReadTiming timing;
-        QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, &loop,
-                         [&](const QModelIndex&, int first, int) {
-                             if (!log->item(first)->text().endsWith(closingLine))
-                                 return;
-                             timing.total = Seconds(BenchClock::now() - clicked);
-                             loop.quit();
-                         });
+        QObject::connect(log, &CLogList::lineAppended, &loop, [&](int index) {
+            if (!log->Line(index).endsWith(closingLine))
+                return;
+            timing.total = Seconds(BenchClock::now() - clicked);
+            loop.quit();
+        });
         QTimer::singleShot(60000, &loop, &QEventLoop::quit);
         // Clicked from the event loop, as the operator's click would be.
         QTimer::singleShot(0, &loop, [&] {

@@ -10,6 +10,7 @@ void CExchange::Begin(ExchangeState state) {
     vars.exchangeState = state;
     vars.requestPending = 1;
     vars.replyWaitTicks = 0;
+    pairing.OnOperationStarted();
 }
 
 void CExchange::SetUpProgress(int maximum) {
@@ -24,7 +25,6 @@ void CExchange::OnReadBase() {
     Begin(ReadBase);
     vars.blockIndex = 0;
     vars.linkReported = 0;
-    ResetBlockPairing();
     LogStamped("Чтение базы объектов из ПЦН");
     SetUpProgress(blockCount);
     vars.progressTicks = 0;
@@ -40,7 +40,6 @@ void CExchange::OnWriteBase() {
     Begin(WriteBase);
     vars.blockIndex = 0;
     vars.linkReported = 0;
-    ResetBlockPairing();
     LogStamped("Запись базы объектов в ПЦН");
     SetUpProgress(blockCount);
     vars.progressTicks = 0;
@@ -134,7 +133,7 @@ void CExchange::ExchangeTick() {
         }
         if (vars.replyWaitTicks == firstRepeatTicks || vars.replyWaitTicks == secondRepeatTicks) {
             host.WriteTelegram(txTelegram);
-            ++requestWrites;
+            pairing.OnRepeatWritten();
         }
         // Base operations move the bar per block; the short ones show that they wait.
         if (vars.exchangeState >= ReadNumber) {
@@ -190,16 +189,17 @@ void CExchange::SendRequest(char letter) {
     }
     FrameTelegram(txTelegram);
     host.WriteTelegram(txTelegram);
-    requestWrites = 1;
+    pairing.OnRequestWritten(txTelegram);
 }
 
-void CExchange::ReceiveBytes(const uint8_t* bytes, std::size_t count) {
+void CExchange::ReceiveBytes(const uint8_t* bytes, std::size_t count, uint32_t unsentWrites) {
+    const uint64_t readAt = pairing.ReadPosition(unsentWrites);
     for (std::size_t i = 0; i < count; ++i) {
         // A reply may open the confirmation part-way through a batch; the rest waits.
         if (vars.confirmOpen)
             heldBytes.push_back(bytes[i]);
         else
-            AssembleRxByte(bytes[i]);
+            AssembleRxByte(bytes[i], readAt);
     }
 }
 
@@ -207,6 +207,8 @@ void CExchange::AnswerOverwrite(bool overwrite) {
     if (!vars.confirmOpen)
         return;
     vars.confirmOpen = 0;
+    // What was held was read before anything this answer writes.
+    const uint64_t heldAt = pairing.ReadPosition(0);
     if (overwrite)
         WriteCheckedNumber();
     else
@@ -214,10 +216,12 @@ void CExchange::AnswerOverwrite(bool overwrite) {
 
     std::vector<uint8_t> held;
     held.swap(heldBytes);
-    ReceiveBytes(held.data(), held.size());
+    ReceiveBytes(held.data(), held.size(), uint32_t(pairing.ReadPosition(0) - heldAt));
 }
 
-void CExchange::AssembleRxByte(uint8_t byte) {
+void CExchange::AssembleRxByte(uint8_t byte, uint64_t readAt) {
+    if (assembler.rxCount == 0)
+        rxStartedAt = readAt;
     const RxResult result = assembler.AssembleRxByte(byte);
     if (result == RxResult::Accepted)
         HandleReply();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ObjectBase.h"
+#include "exchange/CReplyPairing.h"
 #include "exchange/ExchangeHost.h"
 #include "link/RxAssembler.h"
 #include "link/Telegram.h"
@@ -67,9 +68,13 @@ public:
 
     void ExchangeTick();
 
-    // Bytes from the port in arrival order. While the overwrite confirmation is
-    // open they are held, and fed in order after the answer.
-    void ReceiveBytes(const uint8_t* bytes, std::size_t count);
+    // Bytes from the port in arrival order, read while the latest unsentWrites
+    // writes had not gone out yet (nothing read then answers those). While the
+    // overwrite confirmation is open they are held, and fed in order after the answer.
+    void ReceiveBytes(const uint8_t* bytes, std::size_t count, uint32_t unsentWrites = 0);
+
+    // Another port, or none: what the console on the old one showed no longer holds.
+    void OnPortChanged() { pairing.OnPortChanged(); }
 
     // The operator's answer to AskOverwrite: true for OK.
     void AnswerOverwrite(bool overwrite);
@@ -77,22 +82,18 @@ public:
     bool IsIdle() const { return vars.exchangeState == Idle; }
     const ExchangeVars& Vars() const { return vars; }
     const CRxAssembler& Assembler() const { return assembler; }
+    const CReplyPairing& Pairing() const { return pairing; }
     const Telegram& TxTelegram() const { return txTelegram; }
 
 private:
     void SendRequest(char letter);
-    void AssembleRxByte(uint8_t byte);
+    void AssembleRxByte(uint8_t byte, uint64_t readAt);
     void HandleReply();
     // Appends "%s - " plus the message formatted printf-style, stamped now.
     void LogStamped(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     void Begin(ExchangeState state);
     void SetUpProgress(int maximum);
-    void ResetBlockPairing();
-    bool DropStaleBlockReply();
-    bool DropStaleCheckReply();
-    bool IsCopyOf(const Telegram& accepted) const; // rxTelegram equals it in bytes 2..22
-    void NoteBlockReply();
     void OnBlockRead();
     void OnBlockWritten();
     void OnObjectRead();
@@ -109,14 +110,6 @@ private:
     CRxAssembler assembler;
     Telegram txTelegram{};
     std::vector<uint8_t> heldBytes; // received while the confirmation is open
-
-    // Pairing of B replies with block requests, see DropStaleBlockReply.
-    uint8_t requestWrites = 0;       // writes of the current request, repeats included
-    uint8_t staleRepliesAllowed = 0; // answers still expected to the previous block's repeats
-    bool consoleEchoesBlock = true;  // every B reply so far carried its block index in byte 2
-    Telegram lastBlockReply{};       // the B reply accepted last
-
-    // Pairing of O replies in "Write Number", see DropStaleCheckReply.
-    Telegram checkReply{};                // the accepted answer to the check
-    uint8_t staleCheckRepliesAllowed = 0; // answers still expected to the check's repeats
+    CReplyPairing pairing;
+    uint64_t rxStartedAt = 0; // where on the line the "~" of the telegram being assembled was read
 };

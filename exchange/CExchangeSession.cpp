@@ -1,5 +1,6 @@
 #include "exchange/CExchangeSession.h"
 
+#include "exchange/ProgressStep.h"
 #include "link/ProfileNames.h"
 
 #include <QSettings>
@@ -24,6 +25,9 @@ QSettings Profile() {
 CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping, QObject* parent)
     : QObject(parent), exchange(*this, objectBase), link(std::move(mapping), this) {
     connect(&link, &CSerialLink::bytesReceived, this, &CExchangeSession::OnBytesReceived);
+    // Whatever is on the line after a port change may be another console.
+    connect(&link, &CSerialLink::portOpened, this, [this] { exchange.OnPortChanged(); });
+    connect(&link, &CSerialLink::portClosed, this, [this] { exchange.OnPortChanged(); });
     connect(&link, &CSerialLink::portOpened, this,
             [this](const QString& portName, const QString& devicePath) {
                 AppendBareLine(QStringLiteral("Подключен порт %1").arg(portName));
@@ -135,10 +139,13 @@ void CExchangeSession::OnWriteSetup(const SetupOperands& operands) {
 }
 
 void CExchangeSession::AnswerOverwrite(bool overwrite) {
-    // A cancel ends the operation here; an OK sends the write, and the answer to
-    // it may already be among the bytes held while the question was open.
+    if (!exchange.Vars().confirmOpen)
+        return;
+    // A cancel ends the operation here; an OK sends the write first, so that what
+    // the link held meanwhile counts as read before it.
     Run([&] { exchange.AnswerOverwrite(overwrite); },
         overwrite ? Outcome::Completed : Outcome::Declined);
+    link.ReleaseReceived();
 }
 
 void CExchangeSession::ExchangeTick() {
@@ -146,11 +153,11 @@ void CExchangeSession::ExchangeTick() {
     Run([&] { exchange.ExchangeTick(); }, Outcome::NoAnswer);
 }
 
-void CExchangeSession::OnBytesReceived(const QByteArray& bytes) {
+void CExchangeSession::OnBytesReceived(const QByteArray& bytes, quint32 unsentWrites) {
     Run(
         [&] {
             exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                  static_cast<std::size_t>(bytes.size()));
+                                  static_cast<std::size_t>(bytes.size()), unsentWrites);
         },
         Outcome::Completed);
 }
@@ -225,5 +232,9 @@ void CExchangeSession::ShowSettings(const SetupShown& settings) {
 }
 
 void CExchangeSession::AskOverwrite() {
+    // While the operator decides, the engine would only keep what the console
+    // sends; the link keeps it instead, bounded, and the kernel the rest. The
+    // engine holds no more than the rest of the read that carried the question.
+    link.HoldReceived();
     emit overwriteAsked();
 }

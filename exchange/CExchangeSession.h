@@ -95,7 +95,7 @@ private:
     void ShowSettings(const SetupShown& settings) override;
     void AskOverwrite() override;
 
-    void OnBytesReceived(const QByteArray& bytes);
+    void OnBytesReceived(const QByteArray& bytes, quint32 unsentWrites);
     void AppendBareLine(const QString& line);
     // Runs one call into the engine, then says whether it went busy or idle; an
     // operation that ends here ends with endedAs.

@@ -4,100 +4,38 @@
 
 #include <algorithm>
 
+// A reply that the state does not accept, or that is not the answer to the
+// request on the line (see CReplyPairing), is ignored: nothing is logged, stored or
+// sent, and the wait for the answer goes on.
 void CExchange::HandleReply() {
-    const uint8_t letter = assembler.rxTelegram[1];
+    if (vars.exchangeState == Idle || !pairing.Take(assembler.rxTelegram, rxStartedAt))
+        return;
     switch (vars.exchangeState) {
     case ReadBase:
-        if (letter == 'B' && !DropStaleBlockReply())
-            OnBlockRead();
+        OnBlockRead();
         break;
     case WriteBase:
-        if (letter == 'B' && !DropStaleBlockReply())
-            OnBlockWritten();
+        OnBlockWritten();
         break;
     case ReadNumber:
-        if (letter == 'O') {
-            if (vars.writeAfterCheck)
-                OnWriteCheck();
-            else
-                OnObjectRead();
-        }
+        if (vars.writeAfterCheck)
+            OnWriteCheck();
+        else
+            OnObjectRead();
         break;
     case WriteNumber:
-        if (letter == 'O' && !DropStaleCheckReply())
-            OnObjectWritten();
+        OnObjectWritten();
         break;
     case ReadSetup:
     case WriteSetup:
-        if (letter == 'U')
-            OnSetupReply();
+        OnSetupReply();
         break;
     case Idle:
         break;
     }
 }
 
-// A console that answers a request and its repeat as well sends two B replies for
-// one block. Taken at face value, the second would be stored under the next block
-// (Read Base) or would let the next block go unwritten (Write Base). When the
-// console echoes the block index in byte 2, such a copy is recognised by carrying
-// the previous block's index while that block's request went out more than once,
-// and is dropped. A console that does not echo gives nothing to go by: its replies
-// are all taken, one per request.
-//
-// A console that sends each reply twice gives the same copy without any repeat.
-// From an echoing console a copy is the previous answer byte for byte, and from
-// block 2 on no true answer can be: it carries another index. At block 1 a console
-// with a constant 0 in byte 2 is not yet told apart from an echoing one, and its
-// answer equals block 0's where both blocks hold the same; it is taken once the
-// request has been repeated, so such a console loses one repeat and no data.
-void CExchange::ResetBlockPairing() {
-    requestWrites = 0;
-    staleRepliesAllowed = 0;
-    consoleEchoesBlock = true;
-}
-
-bool CExchange::DropStaleBlockReply() {
-    if (!consoleEchoesBlock || vars.blockIndex == 0)
-        return false;
-    const Telegram& rx = assembler.rxTelegram;
-    if (staleRepliesAllowed > 0 && rx[2] == vars.blockIndex - 1) {
-        --staleRepliesAllowed;
-        return true;
-    }
-    return IsCopyOf(lastBlockReply) && (vars.blockIndex >= 2 || requestWrites == 1);
-}
-
-void CExchange::NoteBlockReply() {
-    consoleEchoesBlock = consoleEchoesBlock && assembler.rxTelegram[2] == vars.blockIndex;
-    staleRepliesAllowed = consoleEchoesBlock ? static_cast<uint8_t>(requestWrites - 1) : 0;
-    lastBlockReply = assembler.rxTelegram;
-}
-
-bool CExchange::IsCopyOf(const Telegram& accepted) const {
-    return std::equal(accepted.begin() + 2, accepted.begin() + telegramChecksumAt,
-                      assembler.rxTelegram.begin() + 2);
-}
-
-// The same happens in "Write Number" when the console answers the check and its
-// repeat, or sends its answer twice: the copy would be taken for the write's
-// answer and the log would report as written a number that the console still
-// holds. An answer identical to the check's is such a copy while the check went
-// out more than once, or while the write has not been repeated yet: a write of
-// the number the object already holds is answered the same way, and is taken
-// after its repeat.
-bool CExchange::DropStaleCheckReply() {
-    if (!IsCopyOf(checkReply))
-        return false;
-    if (staleCheckRepliesAllowed > 0) {
-        --staleCheckRepliesAllowed;
-        return true;
-    }
-    return requestWrites == 1;
-}
-
 void CExchange::OnBlockRead() {
-    NoteBlockReply();
     const bool firstBlock = !vars.linkReported;
     if (firstBlock) {
         vars.linkReported = 1;
@@ -125,7 +63,6 @@ void CExchange::OnBlockRead() {
 }
 
 void CExchange::OnBlockWritten() {
-    NoteBlockReply();
     vars.replyWaitTicks = 0;
     const bool firstBlock = !vars.linkReported;
     vars.linkReported = 1;
@@ -161,8 +98,6 @@ void CExchange::OnObjectRead() {
 // AnswerOverwrite, and until then received bytes wait and no repeat is due.
 void CExchange::OnWriteCheck() {
     const Telegram& rx = assembler.rxTelegram;
-    checkReply = rx;
-    staleCheckRepliesAllowed = static_cast<uint8_t>(requestWrites - 1);
     host.StepProgress();
     if (!IsLearned(rx[4], rx[5])) {
         WriteCheckedNumber();

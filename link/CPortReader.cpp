@@ -13,7 +13,10 @@ bool CPortReader::Open(const QString& portName) {
     reading = true;
     lost = false;
     unescaper.Reset();
-    connect(&port->Port(), &QSerialPort::readyRead, this, &CPortReader::OnReadyRead);
+    // With its buffer full Qt stops reading the device, which is how the reader
+    // leaves bytes in the kernel while the UI thread is behind.
+    port->Port().setReadBufferSize(readChunk);
+    connect(&port->Port(), &QSerialPort::readyRead, this, &CPortReader::ReadWhatFits);
     connect(&port->Port(), &QSerialPort::errorOccurred, this, &CPortReader::OnError);
     return true;
 }
@@ -29,6 +32,7 @@ void CPortReader::WriteTelegram(const Telegram& telegram) {
     // After a loss the port is already released and requests go nowhere.
     if (port)
         port->WriteTelegram(telegram);
+    ++writesDone;
 }
 
 QString CPortReader::DevicePath() const {
@@ -39,24 +43,43 @@ QString CPortReader::OpenError() const {
     return port ? port->OpenError() : QString();
 }
 
-void CPortReader::OnReadyRead() {
-    if (!reading)
-        return;
-    const QByteArray raw = port->Port().readAll();
-    std::vector<uint8_t> data;
-    data.reserve(static_cast<std::size_t>(raw.size()));
-    const bool breakSeen = unescaper.Decode(reinterpret_cast<const uint8_t*>(raw.constData()),
-                                            static_cast<std::size_t>(raw.size()), data);
-    if (!data.empty())
-        emit bytesReceived(QByteArray(reinterpret_cast<const char*>(data.data()),
-                                      static_cast<qsizetype>(data.size())));
-    if (breakSeen) {
-        // Nothing more is taken from the line until the port is opened again.
-        StopReading();
-        // A full buffer makes Qt stop reading, so the thread sleeps from now on
-        // instead of waking for bytes that are dropped.
-        port->Port().setReadBufferSize(1);
-        emit breakReceived();
+void CPortReader::BytesTaken(qint64 count) {
+    // Only a reader that found no room may be waiting for this; for one that did
+    // not, the extra turn finds nothing to do.
+    if (inFlight.fetch_sub(count) >= handOverLimit)
+        QMetaObject::invokeMethod(this, &CPortReader::ReadWhatFits, Qt::QueuedConnection);
+}
+
+void CPortReader::ReadWhatFits() {
+    while (reading) {
+        const qint64 room = handOverLimit - inFlight;
+        const qint64 waiting = port->Port().bytesAvailable();
+        if (room <= 0 || waiting == 0)
+            return;
+        // Reading everything also restarts Qt's reading from the device, which
+        // stops while its buffer is full; a partial read leaves that for the
+        // next turn.
+        const QByteArray raw = waiting <= room ? port->Port().readAll() : port->Port().read(room);
+        std::vector<uint8_t> data;
+        data.reserve(static_cast<std::size_t>(raw.size()));
+        const bool breakSeen = unescaper.Decode(reinterpret_cast<const uint8_t*>(raw.constData()),
+                                                static_cast<std::size_t>(raw.size()), data);
+        if (!data.empty()) {
+            inFlight += qint64(data.size());
+            emit bytesReceived(QByteArray(reinterpret_cast<const char*>(data.data()),
+                                          static_cast<qsizetype>(data.size())),
+                               writesDone);
+        }
+        if (breakSeen) {
+            // Nothing more is taken from the line until the port is opened again.
+            StopReading();
+            // A full buffer makes Qt stop reading, so the thread sleeps from now on
+            // instead of waking for bytes that are dropped.
+            port->Port().setReadBufferSize(1);
+            emit breakReceived();
+        }
+        if (waiting <= room)
+            return;
     }
 }
 

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
+
 class QThread;
 class CPortReader;
 
@@ -27,8 +29,18 @@ public:
 
     void WriteTelegram(const Telegram& telegram);
 
+    // While held, received bytes are not handed on: what has arrived waits here,
+    // at most CPortReader::handOverLimit bytes, and the rest in the kernel and on
+    // the line. Releasing hands on what waited, in order, before anything newer.
+    void HoldReceived();
+    void ReleaseReceived();
+    // Bytes read from the port and not handed on yet.
+    qint64 BytesInFlight() const;
+
 signals:
-    void bytesReceived(const QByteArray& bytes);
+    // unsentWrites: how many of the latest writes had not gone out yet when the
+    // bytes were read, so that nothing read before a request is taken for its answer.
+    void bytesReceived(const QByteArray& bytes, quint32 unsentWrites);
     void portOpened(const QString& portName, const QString& devicePath);
     void portFailed(const QString& portName, const QString& devicePath, const QString& reason);
     void portClosed(const QString& portName);
@@ -39,6 +51,16 @@ signals:
     void breakReceived(const QString& portName);
 
 private:
+    // Bytes as a reader read them: from which open, and how many writes, counted
+    // over all opens, had gone out by then.
+    struct Chunk {
+        unsigned fromOpen;
+        quint64 writesOut;
+        QByteArray bytes;
+    };
+    void OnBytesRead(Chunk chunk);
+    void HandOn(const Chunk& chunk);
+
     CPortMapping mapping;
     // Both exist exactly while a port is open; the reader runs on the thread.
     QThread* readerThread = nullptr;
@@ -47,4 +69,9 @@ private:
     // Counts opens, so that a late signal of an earlier reader is not taken for
     // news about the port open now.
     unsigned openCount = 0;
+    bool holding = false;
+    // Read while held.
+    std::deque<Chunk> heldChunks;
+    // Writes handed to a reader, over all opens; each reader counts its own from 0.
+    quint64 writesHandedOver = 0;
 };

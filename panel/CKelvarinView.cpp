@@ -5,6 +5,7 @@
 #include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -54,6 +55,23 @@ QString TimeStamp() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
 }
 
+// A wheel turned over a list or spin that the operator never clicked would change a
+// setting in passing (over the port list it closes one port and opens another), so
+// such a control takes the wheel only while it has the focus. Left ignored, the
+// wheel goes on to the panel, which does nothing with it.
+class CWheelNeedsFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus())
+            return false;
+        event->ignore();
+        return true;
+    }
+};
+
 } // namespace
 
 CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMapping,
@@ -70,11 +88,6 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     Place(logList, 20, 20, 490, 150);
     Name(logList, "log", "Log");
     logList.setFrameShape(QFrame::Box);
-    logList.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // Long lines are cut off at the right edge rather than scrolled to.
-    logList.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    logList.setTextElideMode(Qt::ElideNone);
-    logList.setSelectionMode(QAbstractItemView::SingleSelection);
     appendLogLine(TimeStamp() + QString::fromUtf8(" - Приложение запущено"));
 
     AddItems(portList, {"COM1", "COM2", "COM3", "COM4", "OFF"});
@@ -137,6 +150,15 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     progress.setRange(0, 100);
     progress.setValue(0);
 
+    // No control has a tab stop: a control has the focus only once it is clicked.
+    auto* wheelNeedsFocus = new CWheelNeedsFocus(this);
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->focusPolicy() & Qt::TabFocus)
+            control->setFocusPolicy(Qt::ClickFocus);
+        if (qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractSpinBox*>(control))
+            control->installEventFilter(wheelNeedsFocus);
+    }
+
     connect(&readNumberButton, &QPushButton::clicked, this,
             [this] { session.OnReadNumber(TakeNumberOperands()); });
     connect(&writeNumberButton, &QPushButton::clicked, this,
@@ -161,10 +183,10 @@ CKelvarinView::~CKelvarinView() {
 }
 
 void CKelvarinView::appendLogLine(const QString& line) {
-    logList.addItem(line);
-    const int count = logList.count();
+    logList.Append(line);
+    const int count = logList.Count();
     if (count - logTailLines >= 0)
-        logList.scrollToItem(logList.item(count - logTailLines), QAbstractItemView::PositionAtTop);
+        logList.SetTopIndex(count - logTailLines);
     if (logFile)
         logFile->Append(line);
 }

@@ -3,9 +3,9 @@
 #include "base/ObjectBase.h"
 #include "exchange/CExchangeSession.h"
 #include "link/CPortMapping.h"
+#include "panel/CLogList.h"
 
 #include <QComboBox>
-#include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -53,7 +53,7 @@ private:
 
     // Controls, in the order of their ids' table; the session after them, so that
     // it goes (port closed, reader joined) before any control does.
-    QListWidget logList;
+    CLogList logList;
     QComboBox portList;
     QComboBox objectStateList;
     QProgressBar progress;

@@ -21,6 +21,31 @@ void CSimConsole::LearnSample(int count) {
     }
 }
 
+std::vector<uint8_t> CSimConsole::FloodBytes() const {
+    constexpr std::size_t telegrams = 4096 / telegramSize;
+    std::vector<uint8_t> out;
+    out.reserve(telegrams * telegramSize);
+    if (faults.flood == SimFlood::Noise) {
+        for (std::size_t i = 0; i < telegrams * telegramSize; ++i) {
+            const auto byte = static_cast<uint8_t>(i);
+            out.push_back(byte == telegramStart ? 0 : byte);
+        }
+    } else if (faults.flood != SimFlood::None) {
+        Telegram badChecksum = BlankTelegram('B');
+        FrameTelegram(badChecksum);
+        Telegram badLineEnd = badChecksum;
+        badChecksum[telegramChecksumAt] ^= 0x5A;
+        badLineEnd[24] = 0x0A;
+        badLineEnd[25] = 0x0D;
+        Telegram badLetter = BlankTelegram('X');
+        FrameTelegram(badLetter);
+        const bool mixed = faults.flood == SimFlood::Mixed;
+        for (std::size_t i = 0; i < telegrams; ++i)
+            Append(out, !mixed || i % 3 == 0 ? badChecksum : i % 3 == 1 ? badLineEnd : badLetter);
+    }
+    return out;
+}
+
 std::vector<uint8_t> CSimConsole::Receive(const uint8_t* bytes, std::size_t count) {
     std::vector<uint8_t> out;
     for (std::size_t i = 0; i < count; ++i) {
@@ -95,7 +120,7 @@ bool CSimConsole::BuildReply(const Telegram& request, Telegram& reply) {
             }
         }
         reply = BlankTelegram('B');
-        reply[2] = static_cast<uint8_t>(block);
+        reply[2] = static_cast<uint8_t>(faults.blockByte2 < 0 ? block : faults.blockByte2);
         for (int i = 0; i < 10; ++i) {
             const Object object = known ? base[10 * block + i + 1] : Object{};
             reply[3 + 2 * i] = object.byte1;

@@ -7,6 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+// What the console sends unasked, as fast as the line takes it.
+enum class SimFlood {
+    None,
+    Noise,     // bytes outside telegrams: never a "~"
+    Telegrams, // telegrams with a wrong checksum, one after another
+    Mixed,     // damaged telegrams, in turn a wrong checksum, line end and letter
+};
+
 // Ways the simulated console can misbehave, each one on its own.
 struct SimFaults {
     bool silent = false;       // answers nothing
@@ -20,6 +28,13 @@ struct SimFaults {
     bool answerTwice = false;  // every reply goes out twice
     int replyDelayMs = 0;      // wait before a reply (carried out by CSimPty)
     bool paced = false;        // output at the real speed of 2400 baud (CSimPty)
+    SimFlood flood = SimFlood::None; // sent between replies, without end (CSimPty)
+    int blockByte2 = -1;             // byte 2 of every "B" reply; -1: the block asked for
+    // The n-th request received (counted from 1; 0: none) keeps the console busy for
+    // holdUpMs; then it answers that request and every one sent meanwhile, in order
+    // (carried out by CSimPty).
+    int holdUpRequest = 0;
+    int holdUpMs = 0;
 };
 
 struct SimSettings {
@@ -62,6 +77,8 @@ public:
 
     // Fills objects 1..count with sample transmitter numbers.
     void LearnSample(int count);
+    // The next stretch of the flood: whole telegrams, about 4 KiB.
+    std::vector<uint8_t> FloodBytes() const;
 
 private:
     std::vector<uint8_t> Answer(const Telegram& request);

@@ -115,6 +115,15 @@ void CSimPty::Send(std::vector<uint8_t> bytes) {
     Wake();
 }
 
+bool CSimPty::TakenByProgram() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!output.empty() || heldSlaveFd < 0)
+        return false;
+    // Polling the program's side first hands over what is still on its way to it.
+    pollfd slave{heldSlaveFd, POLLIN, 0};
+    return ::poll(&slave, 1, 0) == 0;
+}
+
 void CSimPty::CloseLine() {
     Stop();
     for (int* fd : {&lineFd, &heldSlaveFd}) {
@@ -142,7 +151,11 @@ CSimPty::Clock::time_point CSimPty::NextDue() const {
 
 bool CSimPty::WriteDue(Clock::time_point now) {
     std::lock_guard<std::mutex> lock(mutex);
-    while (!output.empty() && NextDue() <= now) {
+    for (;;) {
+        if (output.empty() && console.faults.flood != SimFlood::None)
+            output.push_back(Chunk{now, console.FloodBytes()});
+        if (output.empty() || NextDue() > now)
+            break;
         Chunk& chunk = output.front();
         const bool paced = console.faults.paced;
         const std::size_t left = chunk.bytes.size() - chunk.sent;
@@ -214,12 +227,17 @@ void CSimPty::Run() {
             if (got > 0) {
                 lastInput = now;
                 std::lock_guard<std::mutex> lock(mutex);
+                const std::size_t requestsBefore = console.requests.size();
                 std::vector<uint8_t> reply =
                     console.Receive(buffer.data(), static_cast<std::size_t>(got));
+                const SimFaults& faults = console.faults;
+                const auto holdUp = static_cast<std::size_t>(faults.holdUpRequest);
+                const bool heldUp = holdUp > requestsBefore && holdUp <= console.requests.size();
+                // Replies leave in order, so those after a held-up one wait behind it.
+                const int delayMs = heldUp ? faults.holdUpMs : faults.replyDelayMs;
                 if (!reply.empty())
                     output.push_back(
-                        Chunk{now + std::chrono::milliseconds(console.faults.replyDelayMs),
-                              std::move(reply)});
+                        Chunk{now + std::chrono::milliseconds(delayMs), std::move(reply)});
             } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
                 lineDead = true;
             }

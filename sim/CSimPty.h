@@ -41,6 +41,8 @@ public:
 
     // Puts bytes on the line after whatever is already waiting to go out.
     void Send(std::vector<uint8_t> bytes);
+    // On a pseudo-terminal: everything sent has gone out and the program has read it.
+    bool TakenByProgram();
     // Closes the line as an unplugged adapter would; the console is silent after.
     void CloseLine();
     // A break on the line. Only a real device can send one: on a pseudo-terminal

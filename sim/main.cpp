@@ -38,6 +38,13 @@ const char* const usage =
     "  --chatter            a \"T\", \"I\" or \"A\" telegram before each reply\n"
     "  --answer-twice       send every reply twice\n"
     "  --delay MS           wait MS milliseconds before each reply\n"
+    "  --hold-up N,SEC      be busy for SEC seconds on the N-th request, then answer it\n"
+    "                       and every request sent meanwhile, in order\n"
+    "  --fixed-index N      put N in byte 2 of every \"B\" reply instead of the block index\n"
+    "  --flood KIND         send without end between replies, as fast as the line\n"
+    "                       takes it: noise (bytes outside telegrams), telegrams\n"
+    "                       (each with a wrong checksum) or mixed (telegrams damaged\n"
+    "                       in turn in their checksum, line end and letter)\n"
     "Other:\n"
     "  --help               this text\n"
     "  --version            the program's version\n";
@@ -54,6 +61,16 @@ bool ToInt(const char* text, int low, int high, int& value) {
         return false;
     value = static_cast<int>(parsed);
     return true;
+}
+
+// "M.NN": digits, one point, digits, each part 0..255, nothing else around them.
+bool ToVersion(const std::string& text, int& major, int& minor) {
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos || text.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    const std::string majorText = text.substr(0, point);
+    const std::string minorText = text.substr(point + 1);
+    return ToInt(majorText.c_str(), 0, 255, major) && ToInt(minorText.c_str(), 0, 255, minor);
 }
 
 } // namespace
@@ -94,8 +111,7 @@ int main(int argc, char** argv) {
             if (!needsValue() || !ToInt(value, 0, CSimConsole::objectCount, learned))
                 return Fail("--learned needs a count from 0 to 600");
         } else if (option == "--console-version") {
-            if (!needsValue() || std::sscanf(value, "%d.%d", &versionMajor, &versionMinor) != 2 ||
-                versionMajor < 0 || versionMajor > 255 || versionMinor < 0 || versionMinor > 255)
+            if (!needsValue() || !ToVersion(value, versionMajor, versionMinor))
                 return Fail("--console-version needs a version such as 1.05");
         } else if (option == "--silent") {
             faults.silent = true;
@@ -118,9 +134,31 @@ int main(int argc, char** argv) {
             faults.chatter = true;
         } else if (option == "--answer-twice") {
             faults.answerTwice = true;
+        } else if (option == "--hold-up") {
+            int request = 0;
+            int seconds = 0;
+            char end = 0;
+            if (!needsValue() || std::sscanf(value, "%d,%d%c", &request, &seconds, &end) != 2 ||
+                request < 1 || seconds < 0 || seconds > 3600)
+                return Fail("--hold-up needs a request number and seconds, such as 6,9");
+            faults.holdUpRequest = request;
+            faults.holdUpMs = seconds * 1000;
+        } else if (option == "--fixed-index") {
+            if (!needsValue() || !ToInt(value, 0, 255, faults.blockByte2))
+                return Fail("--fixed-index needs a number from 0 to 255");
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");
+        } else if (option == "--flood") {
+            const std::string kind = needsValue() ? value : "";
+            if (kind == "noise")
+                faults.flood = SimFlood::Noise;
+            else if (kind == "telegrams")
+                faults.flood = SimFlood::Telegrams;
+            else if (kind == "mixed")
+                faults.flood = SimFlood::Mixed;
+            else
+                return Fail("--flood needs noise, telegrams or mixed");
         } else {
             return Fail("unknown option " + option);
         }

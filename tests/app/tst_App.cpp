@@ -11,13 +11,13 @@
 #include "base/ObjectBase.h"
 #include "link/CPortMapping.h"
 #include "panel/CKelvarinView.h"
+#include "panel/CLogFile.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,11 +25,18 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryFile>
 #include <QToolBar>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -180,18 +187,40 @@ private slots:
 
     void acceleratorsReachTheirCommands_data() {
         QTest::addColumn<QString>("key");
-        QTest::newRow("new") << "Ctrl+N";
-        QTest::newRow("open") << "Ctrl+O";
-        QTest::newRow("save") << "Ctrl+S";
-        QTest::newRow("print") << "Ctrl+P";
+        QTest::addColumn<QString>("dialog"); // the title of what the command shows; none for New
+        QTest::newRow("new") << "Ctrl+N"
+                             << "";
+        QTest::newRow("open") << "Ctrl+O"
+                              << "Open";
+        QTest::newRow("save, untitled") << "Ctrl+S"
+                                        << "Save As";
+        QTest::newRow("print") << "Ctrl+P"
+                               << "Print";
     }
     void acceleratorsReachTheirCommands() {
         QFETCH(QString, key);
-        int bound = 0;
-        for (QAction* action : frame->actions())
-            if (action->shortcut() == QKeySequence(key))
-                ++bound;
-        QCOMPARE(bound, 1);
+        QFETCH(QString, dialog);
+        QVERIFY(frame->OpenFile(MakeFile(FilePath("opened.bin"), 0)));
+        if (dialog == QLatin1String("Save As"))
+            frame->OnFileNew(); // untitled, so that Save asks for a name
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QString shown;
+        QTimer answer;
+        answer.setSingleShot(true);
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                shown = modal->windowTitle();
+                QMetaObject::invokeMethod(modal, "reject");
+            }
+        });
+        answer.start(0);
+
+        QTest::keySequence(frame.get(), QKeySequence(key));
+
+        QCOMPARE(shown, dialog);
+        if (dialog.isEmpty())
+            QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Kelvarin"));
     }
 
     void toolbarButtons() {
@@ -239,7 +268,13 @@ private slots:
         QCOMPARE(recentFiles.Entries().count(opened[4]), 1);
     }
 
+    void recentFileThatFailsLeavesTheList_data() {
+        QTest::addColumn<bool>("fifo"); // the file is replaced by a FIFO rather than removed
+        QTest::newRow("missing") << false;
+        QTest::newRow("now a FIFO") << true;
+    }
     void recentFileThatFailsLeavesTheList() {
+        QFETCH(bool, fifo);
         MessageBoxAnswerer answerer;
         const QString kept = MakeFile(FilePath("kept"), 0);
         const QString gone = MakeFile(FilePath("gone"), 0);
@@ -247,15 +282,54 @@ private slots:
         QVERIFY(frame->OpenFile(gone));
         frame->OnFileNew();
         QVERIFY(QFile::remove(gone));
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(gone).constData(), 0666), 0);
 
         RecentItems(*frame)[0]->trigger();
         QCOMPARE(answerer.texts.size(), 1);
+        QVERIFY2(answerer.texts[0].contains(gone), qPrintable(answerer.texts[0]));
         QCOMPARE(recentFiles.Entries(), QStringList{kept});
         QCOMPARE(RecentItems(*frame).size(), 1);
         QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Kelvarin"));
 
         RecentItems(*frame)[0]->trigger();
         QCOMPARE(frame->windowTitle(), QStringLiteral("kept - Kelvarin"));
+    }
+
+    // A name that is not UTF-8, given as the shell gives it, is opened and saved again
+    // under its own bytes.
+    void fileNameThatIsNotUtf8() {
+        MessageBoxAnswerer answerer;
+        const QString startFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        QByteArray name("base\xff.bin");
+        std::FILE* file = std::fopen(name.constData(), "wb");
+        QVERIFY(file);
+        QCOMPARE(std::fwrite(QByteArray(7212, '\x7f').constData(), 1, 7212, file), 7212u);
+        std::fclose(file);
+        QByteArray program("kelvarin");
+        char* argv[] = {program.data(), name.data()};
+        CCommandLine parsed;
+        int exitCode = -1;
+        QVERIFY(ParseCommandLine(ArgumentsFromNative(2, argv), parsed, exitCode));
+
+        QVERIFY(frame->OpenFile(parsed.fileName));
+        QCOMPARE(answerer.texts, QStringList{"Загружен файл базы объектов ПЦН VX-418"});
+        QCOMPARE(frame->windowTitle(), QStringLiteral("base\uFFFD.bin - Kelvarin"));
+        objectBase.deviceBaseComplete = 1;
+        frame->OnFileSave();
+        QCOMPARE(answerer.texts.size(), 2);
+        file = std::fopen(name.constData(), "rb");
+        QVERIFY(file);
+        QByteArray saved(7213, '\1');
+        saved.resize(std::fread(saved.data(), 1, saved.size(), file));
+        std::fclose(file);
+        QDir::setCurrent(startFolder);
+        QCOMPARE(saved, QByteArray(7212, '\0'));
+        // Qt lists no name that is not UTF-8: what it lists went to another file.
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        // The profile keeps names as text, so this one stays out of the list.
+        QVERIFY(recentFiles.IsEmpty());
     }
 
     void abbreviatePath_data() {
@@ -394,8 +468,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frame->View().Session().IsIdle(), 10000);
         for (QAction* action : guarded)
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
-        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
-        QVERIFY(log->item(log->count() - 1)->text().endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
+        QVERIFY(log->Line(log->Count() - 1).endsWith(QStringLiteral(" - Нет связи с ПЦН")));
     }
 
     void portThatCannotBeOpenedSaysWhy() {
@@ -404,12 +478,12 @@ private slots:
         doc = std::make_unique<CKelvarinDoc>(objectBase);
         frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping());
         frame->show();
-        auto* log = frame->View().findChild<QListWidget*>(QStringLiteral("log"));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
         auto* ports = frame->View().findChild<QComboBox*>(QStringLiteral("port"));
         const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
 
         // The log keeps its one line; the system's reason goes to the status bar.
-        QCOMPARE(log->item(log->count() - 1)->text(),
+        QCOMPARE(log->Line(log->Count() - 1),
                  QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
         QString message = frame->statusBar()->currentMessage();
         QVERIFY2(message.contains(QStringLiteral("/nonexistent/tty1")) && message.contains(missing),
@@ -417,7 +491,7 @@ private slots:
 
         ports->setCurrentIndex(1);
         emit ports->activated(1);
-        QCOMPARE(log->item(log->count() - 1)->text(),
+        QCOMPARE(log->Line(log->Count() - 1),
                  QStringLiteral("Порт COM2 занят другим приложением или отсутствует"));
         message = frame->statusBar()->currentMessage();
         QVERIFY2(message.startsWith(QStringLiteral("COM2")) && message.contains(missing),
@@ -425,6 +499,42 @@ private slots:
     }
 
     // The application as a whole: start-up, profile, command line and exit.
+
+    // A full disk from the start: said once, with the reason, on the status bar and
+    // standard error, and not hidden by the port's news; the window's log loses nothing.
+    void logFileThatCannotBeWrittenSaysWhyOnce() {
+        cleanup();
+        Profile().setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 0);
+        QTemporaryFile err;
+        QVERIFY(err.open());
+        std::fflush(stderr);
+        const int savedErr = ::dup(STDERR_FILENO);
+        ::dup2(err.handle(), STDERR_FILENO);
+        CLogFile logFile;
+        QVERIFY(logFile.Open(QStringLiteral("/dev/full")));
+        doc = std::make_unique<CKelvarinDoc>(objectBase);
+        frame =
+            std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping(), &logFile);
+        frame->show();
+        for (int i = 0; i < 3; ++i)
+            frame->View().appendLogLine(QStringLiteral("line %1").arg(i));
+        std::fflush(stderr);
+        ::dup2(savedErr, STDERR_FILENO);
+        ::close(savedErr);
+
+        const QString reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        const QString message = frame->statusBar()->currentMessage();
+        QVERIFY2(message.contains(QStringLiteral("/dev/full")) && message.contains(reason),
+                 qPrintable(message));
+        QVERIFY(err.seek(0)); // the file's offset moved with what went to standard error
+        const QString said = QString::fromLocal8Bit(err.readAll());
+        QCOMPARE(said.count(reason), 1);
+        QVERIFY2(said.contains(message), qPrintable(said));
+        auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
+        QCOMPARE(log->Count(), 5);
+        QCOMPARE(log->Line(4), QStringLiteral("line 2"));
+        frame.reset();
+    }
 
     void firstRunLeavesNoRecentSection() {
         cleanup();
@@ -545,13 +655,24 @@ private slots:
         QCOMPARE(lines[1], QStringLiteral("Все порты закрыты"));
     }
 
+    void failedCommandLineFileEndsStartUp_data() {
+        QTest::addColumn<bool>("fifo"); // a FIFO rather than a file that is too short
+        QTest::newRow("short file") << false;
+        QTest::newRow("FIFO") << true; // would wait for a writer for good
+    }
     void failedCommandLineFileEndsStartUp() {
+        QFETCH(bool, fifo);
         cleanup();
         dir = std::make_unique<QTemporaryDir>();
         MessageBoxAnswerer answerer;
+        const QString path = FilePath("start.bin");
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0666), 0);
+        else
+            MakeFile(path, 7211);
         CKelvarinApp app;
         int exitCode = -1;
-        QVERIFY(!app.InitInstance({"kelvarin", MakeFile(FilePath("short.bin"), 7211)}, exitCode));
+        QVERIFY(!app.InitInstance({"kelvarin", path}, exitCode));
         QCOMPARE(exitCode, 1);
         QVERIFY(!app.MainFrame());
         QCOMPARE(answerer.texts.size(), 1);

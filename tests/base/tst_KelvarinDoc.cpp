@@ -1,5 +1,6 @@
 #include "base/BaseFileCodec.h"
 #include "base/CKelvarinDoc.h"
+#include "base/NativePath.h"
 #include "common/TestMain.h"
 
 #include <QAbstractButton>
@@ -8,7 +9,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cstring>
 #include <memory>
+
+#include <sys/fsuid.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +89,40 @@ bool SameEntries(const ObjectTable& a, const ObjectTable& b) {
     return std::equal(a.begin(), a.begin() + objectCount + 1, b.begin());
 }
 
+// The file that path leads to, told apart from any other put there: kind, inode and
+// time of the last change. Empty when there is none.
+QString Identity(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return QStringLiteral("%1 %2 %3.%4")
+        .arg(status.st_mode & S_IFMT)
+        .arg(status.st_ino)
+        .arg(status.st_mtim.tv_sec)
+        .arg(status.st_mtim.tv_nsec);
+}
+
+// Puts something other than a regular file at path; a device reads as zeros. False
+// where the system does not allow it.
+const QStringList nodeKinds{"fifo", "device", "socket", "link to fifo"};
+bool MakeNode(const QString& kind, const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("fifo"))
+        return ::mkfifo(name.constData(), 0666) == 0;
+    if (kind == QLatin1String("device"))
+        return ::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 5)) == 0;
+    if (kind == QLatin1String("link to fifo"))
+        return MakeNode(QStringLiteral("fifo"), path + ".fifo") &&
+               QFile::link(path + ".fifo", path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
+    const int handle = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(handle);
+    return bound;
+}
+
 } // namespace
 
 class TestKelvarinDoc : public QObject {
@@ -93,6 +136,9 @@ private slots:
     void saveRefused();
     void saveFailure_data();
     void saveFailure();
+    void saveThroughALinkKeepsTheLink();
+    void saveInALockedFolder_data();
+    void saveInALockedFolder();
     void saveWritesDeviceTableNotLoadedFile();
     void loadFillsFileTableOnly();
     void loadSizes_data();
@@ -101,6 +147,8 @@ private slots:
     void loadUnreadable();
     void reopenCurrentPath();
     void newDocument();
+    void nativePathsKeepTheirBytes_data();
+    void nativePathsKeepTheirBytes();
 
 private:
     QString FilePath(const QString& name) const { return dir->filePath(name); }
@@ -175,6 +223,7 @@ void TestKelvarinDoc::saveRefused() {
     base->fileTable = MarkedTable();
     const ObjectTable deviceBefore = base->deviceTable;
     QSignalSpy titles(doc.get(), &CKelvarinDoc::titleChanged);
+    const QString identity = Identity(path);
 
     QCOMPARE(doc->SaveDocument(path), CKelvarinDoc::SaveResult::Refused);
 
@@ -182,7 +231,8 @@ void TestKelvarinDoc::saveRefused() {
     QCOMPARE(QFile::exists(path), fileExists);
     if (fileExists)
         QCOMPARE(ReadFile(path), oldContents);
-    QCOMPARE(dir->path(), QFileInfo(path).absolutePath());
+    // Not even rewritten with the same bytes.
+    QCOMPARE(Identity(path), identity);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden).size(), fileExists ? 1 : 0);
     QVERIFY(base->fileTable == MarkedTable());
     QVERIFY(base->deviceTable == deviceBefore);
@@ -193,14 +243,20 @@ void TestKelvarinDoc::saveRefused() {
 }
 
 void TestKelvarinDoc::saveFailure_data() {
-    QTest::addColumn<QString>("target"); // relative to the temporary folder
-    QTest::newRow("missing folder") << "missing/base.bin";
-    QTest::newRow("under a regular file") << "plain.bin/base.bin";
-    QTest::newRow("a folder") << "folder";
+    QTest::addColumn<QString>("target"); // in the temporary folder; one of nodeKinds is made
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder") << QString("missing/base.bin") << QString();
+    QTest::newRow("under a regular file") << QString("plain.bin/base.bin") << QString();
+    QTest::newRow("a folder") << QString("folder") << QString("folder");
+    QTest::newRow("a FIFO") << QString("fifo") << QString("named pipe");
+    QTest::newRow("a device") << QString("device") << QString("character device");
+    QTest::newRow("a socket") << QString("socket") << QString("socket");
+    QTest::newRow("a link to a FIFO") << QString("link to fifo") << QString("named pipe");
 }
 
 void TestKelvarinDoc::saveFailure() {
     QFETCH(QString, target);
+    QFETCH(QString, reason);
     // The document already has a file of its own, loaded earlier.
     const QString ownPath = FilePath("plain.bin");
     QVERIFY(WriteFile(ownPath, FileImage(MarkedTable())));
@@ -209,13 +265,20 @@ void TestKelvarinDoc::saveFailure() {
     boxes->texts.clear();
     ReadWholeBase(*base, 9);
     const CObjectBase before = *base;
-    const QString path = FilePath(target);
+    // A node is named so that the reason cannot be read off its name.
+    const bool node = nodeKinds.contains(target);
+    const QString path = FilePath(node ? QStringLiteral("node") : target);
+    if (node && !MakeNode(target, path))
+        QSKIP("this system does not let the test make the node");
+    const QString identity = Identity(path);
 
     QCOMPARE(doc->SaveDocument(path), CKelvarinDoc::SaveResult::Failed);
 
     QCOMPARE(boxes->texts.size(), 1);
-    QVERIFY2(boxes->texts.first().contains(QDir::toNativeSeparators(path)),
+    QVERIFY2(boxes->texts.first().contains(QDir::toNativeSeparators(path)) &&
+                 boxes->texts.first().contains(reason),
              qPrintable(boxes->texts.first()));
+    QCOMPARE(Identity(path), identity);
     QVERIFY(boxes->texts.first() != loadedText);
     QVERIFY(base->fileTable == before.fileTable);
     QVERIFY(base->deviceTable == before.deviceTable);
@@ -223,9 +286,62 @@ void TestKelvarinDoc::saveFailure() {
     QCOMPARE(base->deviceBaseComplete, 1);
     QCOMPARE(ReadFile(ownPath), FileImage(MarkedTable()));
     QVERIFY(QFileInfo(FilePath("folder")).isDir());
-    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks),
              QStringList{"plain.bin"}); // no temporary file left over
     QCOMPARE(doc->Title(), QStringLiteral("plain.bin"));
+}
+
+void TestKelvarinDoc::saveThroughALinkKeepsTheLink() {
+    ReadWholeBase(*base, 5);
+    const QString target = FilePath("base.bin");
+    QVERIFY(WriteFile(target, FileImage(MarkedTable())));
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(QFile::link(QStringLiteral("base.bin"), FilePath("link.bin")));
+
+    QCOMPARE(doc->SaveDocument(FilePath("link.bin")), CKelvarinDoc::SaveResult::Saved);
+
+    QCOMPARE(QFileInfo(FilePath("link.bin")).symLinkTarget(), target);
+    QCOMPARE(ReadFile(target), FileImage(base->deviceTable));
+    QCOMPARE(QFile::permissions(target),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+void TestKelvarinDoc::saveInALockedFolder_data() {
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("complete base: rewritten in place") << true;
+    QTest::newRow("no complete base: untouched") << false;
+}
+
+// A file the user may write in a folder the user may not: no file can be made beside
+// it, so it is rewritten where it stands.
+void TestKelvarinDoc::saveInALockedFolder() {
+    QFETCH(bool, complete);
+    ReadWholeBase(*base, 7);
+    base->deviceBaseComplete = complete ? 1 : 0;
+    const QString path = FilePath("locked/base.bin");
+    QVERIFY(QDir(dir->path()).mkdir("locked"));
+    QVERIFY(WriteFile(path, FileImage(MarkedTable())));
+    for (const auto& [name, mode] :
+         {std::pair{dir->path(), 0755}, {path, 0666}, {FilePath("locked"), 0555}})
+        QCOMPARE(::chmod(QFile::encodeName(name).constData(), mode), 0);
+    const QString identity = Identity(path);
+
+    // Root may write anywhere; the file system then checks as nobody.
+    const bool asNobody = ::geteuid() == 0;
+    if (asNobody)
+        ::setfsuid(65534);
+    const auto result = doc->SaveDocument(path);
+    if (asNobody)
+        ::setfsuid(0);
+    ::chmod(QFile::encodeName(FilePath("locked")).constData(), 0755);
+
+    QCOMPARE(result,
+             complete ? CKelvarinDoc::SaveResult::Saved : CKelvarinDoc::SaveResult::Refused);
+    QCOMPARE(ReadFile(path), FileImage(complete ? base->deviceTable : MarkedTable()));
+    QCOMPARE(QDir(FilePath("locked")).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"base.bin"});
+    if (!complete)
+        QCOMPARE(Identity(path), identity);
 }
 
 void TestKelvarinDoc::saveWritesDeviceTableNotLoadedFile() {
@@ -317,24 +433,36 @@ void TestKelvarinDoc::loadSizes() {
 }
 
 void TestKelvarinDoc::loadUnreadable_data() {
-    QTest::addColumn<QString>("target");
-    QTest::newRow("missing file") << "missing.bin";
-    QTest::newRow("a folder") << "folder";
-    QTest::newRow("under a regular file") << "previous/base.bin";
+    QTest::addColumn<QString>("target"); // in the temporary folder; one of nodeKinds is made
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing file") << QString("missing.bin") << QString();
+    QTest::newRow("under a regular file") << QString("previous/base.bin") << QString();
+    QTest::newRow("a folder") << QString("folder") << QString("folder");
+    // Opening would wait for a writer for good, or load zeros from a device.
+    QTest::newRow("a FIFO") << QString("fifo") << QString("named pipe");
+    QTest::newRow("a device") << QString("device") << QString("character device");
+    QTest::newRow("a socket") << QString("socket") << QString("socket");
+    QTest::newRow("a link to a FIFO") << QString("link to fifo") << QString("named pipe");
 }
 
 void TestKelvarinDoc::loadUnreadable() {
     QFETCH(QString, target);
+    QFETCH(QString, reason);
     QVERIFY(WriteFile(FilePath("previous"), {}));
     QCOMPARE(doc->OpenDocument(FilePath("previous")), CKelvarinDoc::OpenResult::Opened);
     QVERIFY(QDir(dir->path()).mkdir("folder"));
     base->fileTable = MarkedTable();
-    const QString path = FilePath(target);
+    // A node is named so that the reason cannot be read off its name.
+    const bool node = nodeKinds.contains(target);
+    const QString path = FilePath(node ? QStringLiteral("node") : target);
+    if (node && !MakeNode(target, path))
+        QSKIP("this system does not let the test make the node");
 
     QCOMPARE(doc->OpenDocument(path), CKelvarinDoc::OpenResult::Failed);
 
     QCOMPARE(boxes->texts.size(), 1);
-    QVERIFY2(boxes->texts.first().contains(QDir::toNativeSeparators(path)),
+    QVERIFY2(boxes->texts.first().contains(QDir::toNativeSeparators(path)) &&
+                 boxes->texts.first().contains(reason),
              qPrintable(boxes->texts.first()));
     QVERIFY(base->fileTable == MarkedTable());
     QCOMPARE(base->fileBaseLoaded, 0);
@@ -381,6 +509,26 @@ void TestKelvarinDoc::newDocument() {
     boxes->texts.clear();
     QCOMPARE(doc->OpenDocument(path), CKelvarinDoc::OpenResult::Opened);
     QCOMPARE(boxes->texts, QStringList{loadedText});
+}
+
+void TestKelvarinDoc::nativePathsKeepTheirBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("text");
+    QTest::newRow("ASCII") << QByteArray("/tmp/base.bin") << true;
+    QTest::newRow("Cyrillic") << QByteArray("/tmp/\xd0\xb1\xd0\xb0\xd0\xb7\xd0\xb0") << true;
+    QTest::newRow("Latin-1 byte") << QByteArray("/tmp/b\xe4.bin") << false;
+    QTest::newRow("overlong slash") << QByteArray("/tmp/\xc0\xaf.bin") << false;
+    QTest::newRow("encoded surrogate") << QByteArray("/tmp/\xed\xa0\x80") << false;
+}
+
+void TestKelvarinDoc::nativePathsKeepTheirBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, text);
+    const QString path = PathFromNative(bytes);
+    QCOMPARE(NativePath(path), bytes);
+    QCOMPARE(IsTextPath(path), text);
+    if (text)
+        QCOMPARE(path, QFile::decodeName(bytes));
 }
 
 KELVARIN_TEST_MAIN(TestKelvarinDoc)

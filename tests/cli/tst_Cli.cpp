@@ -73,8 +73,8 @@ private slots:
             << QStringList{"--device",          "--paced",        "--break-after", "--learned",
                            "--console-version", "--silent",       "--answer-copy", "--reply-letter",
                            "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
-                           "--chatter",         "--answer-twice", "--delay",       "--help",
-                           "--version"};
+                           "--chatter",         "--answer-twice", "--delay",       "--hold-up",
+                           "--fixed-index",     "--flood",        "--help",        "--version"};
     }
     void helpNamesEveryOption() {
         QFETCH(QString, program);
@@ -122,6 +122,24 @@ private slots:
         const Run run = RunToEnd(program, {QStringLiteral("--baud"), QStringLiteral("9600")});
         QVERIFY(run.exitCode > 0);
         QVERIFY2(run.err.contains(QStringLiteral("baud")), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
+    void simRefusesAMalformedConsoleVersion_data() {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("trailing letter") << "1.5x";
+        QTest::newRow("two points") << "1.5.0";
+        QTest::newRow("no minor") << "1.";
+        QTest::newRow("no point") << "105";
+        QTest::newRow("signed") << "+1.05";
+        QTest::newRow("minor too large") << "1.256";
+    }
+    void simRefusesAMalformedConsoleVersion() {
+        QFETCH(QString, version);
+        const Run run = RunToEnd(QStringLiteral(KELVARIN_SIM_EXE),
+                                 {QStringLiteral("--console-version"), version});
+        QVERIFY(run.exitCode > 0);
+        QVERIFY2(run.err.contains(QStringLiteral("--console-version")), qPrintable(run.err));
         QCOMPARE(run.out, QString());
     }
 

@@ -4,7 +4,6 @@
 #include "panel/CKelvarinView.h"
 
 #include <QComboBox>
-#include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
 
@@ -32,9 +31,9 @@ public:
 
     QStringList Messages() {
         QStringList messages;
-        auto& log = Find<QListWidget>("log");
-        for (int i = 0; i < log.count(); ++i)
-            messages << WithoutTimeStamp(log.item(i)->text());
+        auto& log = Find<CLogList>("log");
+        for (int i = 0; i < log.Count(); ++i)
+            messages << WithoutTimeStamp(log.Line(i));
         return messages;
     }
     QString LastMessage() { return Messages().value(Messages().size() - 1); }

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>

@@ -8,7 +8,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>

@@ -2,6 +2,7 @@
 
 #include "exchange/CExchange.h"
 #include "exchange/EditorMapping.h"
+#include "exchange/ProgressStep.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -62,9 +63,7 @@ public:
     void StepProgress() override {
         progressCalls << "stepit";
         events << "stepit";
-        barPos += barStep;
-        if (barPos > barMaximum)
-            barPos = barMinimum;
+        barPos = SteppedProgress(barPos, barStep, barMinimum, barMaximum);
     }
 
     void ShowObject(const ObjectShown& object) override {

@@ -1,5 +1,6 @@
 // The exchange engine fed arbitrary sequences of button presses, timer ticks,
-// received bytes and answers to the overwrite question.
+// received bytes (read before or after the latest writes), changes of port and
+// answers to the overwrite question.
 #include "FuzzCheck.h"
 #include "exchange/CExchange.h"
 
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CExchange exchange(host, objectBase);
 
     while (input.remaining_bytes() > 0) {
-        switch (input.ConsumeIntegralInRange<int>(0, 10)) {
+        switch (input.ConsumeIntegralInRange<int>(0, 11)) {
         case 0:
             exchange.OnReadBase();
             break;
@@ -92,13 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (size_t i = 0; i < payload.size(); ++i)
                 reply[2 + i] = payload[i];
             FrameTelegram(reply);
-            exchange.ReceiveBytes(reply.data(), reply.size());
+            // Read now, or before the latest writes went out.
+            exchange.ReceiveBytes(reply.data(), reply.size(),
+                                  input.ConsumeIntegralInRange<uint32_t>(0, 3));
             break;
         }
         case 8: {
             const std::vector<uint8_t> bytes =
                 input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, 40));
-            exchange.ReceiveBytes(bytes.data(), bytes.size());
+            exchange.ReceiveBytes(bytes.data(), bytes.size(),
+                                  input.ConsumeIntegralInRange<uint32_t>(0, 3));
             break;
         }
         case 9:
@@ -106,6 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 10:
             host.panelIndex = input.ConsumeIntegralInRange<int>(-1, 700);
+            break;
+        case 11:
+            exchange.OnPortChanged();
             break;
         }
         CheckState(exchange);

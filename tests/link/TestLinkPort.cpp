@@ -1,14 +1,18 @@
 #include "common/CoreTestMain.h"
 
+#include "common/FillLine.h"
 #include "common/Telegrams.h"
 
+#include "link/CPortReader.h"
 #include "link/CSerialLink.h"
 #include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
+#include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <atomic>
 #include <cerrno>
@@ -83,10 +87,12 @@ private slots:
     void mapping();
     void requestAndReply();
     void bytesArriveInOrder();
+    void bytesToldWhichWritesWereOut();
     void reopenSamePort();
     void heldPortFails();
     void missingDevice();
     void stopWhileStreaming();
+    void handOverIsBounded();
     void deviceLost();
 };
 
@@ -190,6 +196,36 @@ void TestLinkPort::bytesArriveInOrder() {
     QCOMPARE(panel.received.toHex(), sent.toHex());
 }
 
+// Bytes the reader took before a write went out say so, however late they reach
+// the UI thread; the link says when a port opens or closes.
+void TestLinkPort::bytesToldWhichWritesWereOut() {
+    CSimPty sim;
+    SimFaults silent;
+    silent.silent = true;
+    sim.SetFaults(silent);
+    sim.Start();
+    Panel panel(MapCom1(sim.SlavePath()));
+    QList<quint32> unsent;
+    QObject::connect(panel.link.get(), &CSerialLink::bytesReceived,
+                     [&](const QByteArray&, quint32 writes) { unsent << writes; });
+    panel.Open();
+    QCOMPARE(panel.log, QStringList{"opened COM1"});
+
+    sim.Send({1, 2, 3});
+    // The UI thread does not run its events meanwhile: the bytes wait in its queue.
+    QDeadlineTimer deadline(5000);
+    while (!sim.TakenByProgram() && !deadline.hasExpired())
+        QThread::msleep(1);
+    panel.link->WriteTelegram(Request('E'));
+    QTRY_COMPARE_WITH_TIMEOUT(unsent, QList<quint32>{1}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.Requests().size(), std::size_t(1), 5000);
+    sim.Send({4});
+    QTRY_COMPARE_WITH_TIMEOUT(unsent, (QList<quint32>{1, 0}), 5000);
+
+    panel.link->ClosePort();
+    QCOMPARE(panel.log, (QStringList{"opened COM1", "closed COM1"}));
+}
+
 void TestLinkPort::reopenSamePort() {
     CSimPty sim;
     sim.Start();
@@ -275,6 +311,39 @@ void TestLinkPort::stopWhileStreaming() {
     stop = true;
     flood.join();
     QCOMPARE(panel.log.count(QStringLiteral("opened COM1")), rounds);
+    ::close(master);
+    ::close(slave);
+}
+
+// The window's thread takes nothing here, as when it is busy: the reader must
+// stop at its bound and leave the rest to the kernel, and lose nothing.
+void TestLinkPort::handOverIsBounded() {
+    int master = -1;
+    int slave = -1;
+    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    char slaveName[64] = {};
+    ::ptsname_r(master, slaveName, sizeof slaveName);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    Panel panel(MapCom1(slaveName));
+    panel.link->OpenPort(QStringLiteral("COM1"));
+
+    const QByteArray sent = FillLine(master, 8 * 1024 * 1024);
+    // The bound, Qt's buffer and the pseudo-terminal's own buffers.
+    QVERIFY2(sent.size() < 512 * 1024, qPrintable(QString::number(sent.size())));
+    // Stopped by the bound, not before it; a slow reader may still be on its way.
+    for (int wait = 0; wait < 500 && panel.link->BytesInFlight() <=
+                                         CPortReader::handOverLimit - CPortReader::readChunk;
+         ++wait)
+        ::usleep(20000);
+    const qint64 inFlight = panel.link->BytesInFlight();
+    QVERIFY2(inFlight > CPortReader::handOverLimit - CPortReader::readChunk &&
+                 inFlight <= CPortReader::handOverLimit,
+             qPrintable(QString::number(inFlight)));
+    QVERIFY(panel.received.isEmpty());
+
+    QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), sent.size(), 10000);
+    QVERIFY(panel.received == sent);
+    QCOMPARE(panel.link->BytesInFlight(), 0);
     ::close(master);
     ::close(slave);
 }

@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
@@ -37,10 +36,10 @@ void StoreNumComPort(int value) {
 }
 
 QStringList LogLines(CKelvarinView& view) {
-    auto* log = view.findChild<QListWidget*>(QStringLiteral("log"));
+    auto* log = view.findChild<CLogList*>(QStringLiteral("log"));
     QStringList lines;
-    for (int i = 0; i < log->count(); ++i)
-        lines << log->item(i)->text();
+    for (int i = 0; i < log->Count(); ++i)
+        lines << log->Line(i);
     return lines;
 }
 
@@ -78,6 +77,24 @@ private:
         if (!control)
             qFatal("no control %s", name);
         return control;
+    }
+
+    void Click(const QString& caption) {
+        for (QPushButton* button : view->findChildren<QPushButton*>())
+            if (button->text() == caption)
+                QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // An "O" reply as the console sends it, through the port's hand-over.
+    void ReceiveObjectReply(uint8_t number, uint8_t first, uint8_t second) {
+        Telegram reply = BlankTelegram('O');
+        reply[2] = 0;
+        reply[3] = number;
+        reply[4] = first;
+        reply[5] = second;
+        FrameTelegram(reply);
+        emit view->findChild<CSerialLink*>()->bytesReceived(
+            QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()), 0);
     }
 
 private slots:
@@ -281,21 +298,20 @@ private slots:
     }
 
     void logShowsNewestLineFromTheFifthOn() {
-        auto* log = Control<QListWidget>("log");
-        while (log->count() < 4)
-            view->appendLogLine(QStringLiteral("line %1").arg(log->count()));
-        QCOMPARE(log->verticalScrollBar()->value(), 0);
+        auto* log = Control<CLogList>("log");
+        while (log->Count() < 4)
+            view->appendLogLine(QStringLiteral("line %1").arg(log->Count()));
+        QCOMPARE(log->TopIndex(), 0);
 
         for (int n = 5; n <= 40; ++n) {
             view->appendLogLine(QStringLiteral("line %1").arg(n - 1));
-            QCOMPARE(log->count(), n);
-            const QRect newest = log->visualItemRect(log->item(n - 1));
-            QVERIFY2(log->viewport()->rect().contains(newest), qPrintable(QString::number(n)));
+            QCOMPARE(log->Count(), n);
+            QVERIFY2(n - 1 - log->TopIndex() < log->FullRowsInView(),
+                     qPrintable(QString::number(n)));
             // Line n - 5 is the top line unless the list cannot scroll that far.
-            const int top = log->indexAt(QPoint(2, 2)).row();
-            QCOMPARE(top, std::min(n - 5, log->verticalScrollBar()->maximum()));
+            QCOMPARE(log->TopIndex(), std::min(n - 5, log->verticalScrollBar()->maximum()));
         }
-        QCOMPARE(log->item(0)->text().mid(8), QStringLiteral(" - Приложение запущено"));
+        QCOMPARE(log->Line(0).mid(8), QStringLiteral(" - Приложение запущено"));
     }
 
     void logFileGetsEveryLine() {
@@ -374,25 +390,77 @@ private slots:
     void objectReplyFillsTheEditor_data() {
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("second");
-        QTest::addColumn<int>("stateIndex");
         QTest::addColumn<QString>("state");
-        QTest::newRow("not learned") << 255 << 255 << 0 << "НЕ ОБУЧЕН";
-        QTest::newRow("learned") << 12 << 34 << 1 << "ОБУЧЕН";
+        QTest::newRow("255 255 not learned") << 255 << 255 << "НЕ ОБУЧЕН";
+        QTest::newRow("255 0 learned") << 255 << 0 << "ОБУЧЕН";
+        QTest::newRow("12 34 learned") << 12 << 34 << "ОБУЧЕН";
     }
     void objectReplyFillsTheEditor() {
         QFETCH(int, first);
         QFETCH(int, second);
-        QFETCH(int, stateIndex);
         QFETCH(QString, state);
-        emit view->Session().objectShown({.objectNumber = 77,
-                                          .transmitterByte1 = first,
-                                          .transmitterByte2 = second,
-                                          .stateIndex = stateIndex});
+        Control<QSpinBox>("objectNumber")->setValue(7);
+        Control<QSpinBox>("transmitterByte1")->setValue(1);
+        Control<QSpinBox>("transmitterByte2")->setValue(2);
+        auto* stateList = Control<QComboBox>("objectState");
+        stateList->setCurrentIndex(stateList->findText(state) == 0 ? 1 : 0);
+        Click(QStringLiteral("Read Number"));
+        QTRY_VERIFY(!view->Session().Exchange().Vars().requestPending);
+
+        ReceiveObjectReply(7, uint8_t(first), uint8_t(second));
+
+        QVERIFY(view->Session().IsIdle());
         QCOMPARE(Control<QSpinBox>("transmitterByte1")->value(), first);
         QCOMPARE(Control<QSpinBox>("transmitterByte2")->value(), second);
-        QCOMPARE(Control<QComboBox>("objectState")->currentText(), state);
-        // The number a reply names is not the operator's choice.
-        QCOMPARE(Control<QSpinBox>("objectNumber")->value(), 1);
+        QCOMPARE(stateList->currentText(), state);
+        QCOMPARE(Control<QSpinBox>("objectNumber")->value(), 7);
+    }
+
+    // A wheel passing over a list or spin changes nothing until the control is
+    // clicked, and Tab never moves the focus to another control.
+    void wheelAndTabWantAClick_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("port list") << "port";
+        QTest::newRow("backlight list") << "backlight";
+        QTest::newRow("object number") << "objectNumber";
+    }
+    void wheelAndTabWantAClick() {
+        QFETCH(QString, name);
+        auto* control = view->findChild<QWidget*>(name);
+        auto* list = qobject_cast<QComboBox*>(control);
+        const auto value = [&] {
+            return list ? list->currentIndex() : qobject_cast<QSpinBox*>(control)->value();
+        };
+        const QPoint centre = control->rect().center();
+        QWidget* underMouse = control->childAt(centre) ? control->childAt(centre) : control;
+        // Sent to the control itself: a wheel sent by hand does not pass from the spin's
+        // edit to the spin as the mouse's own does.
+        const auto turnWheelUp = [&] {
+            QWheelEvent wheel(centre, control->mapToGlobal(centre), {}, {0, 120}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(control, &wheel);
+        };
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        const int before = value();
+        const QStringList lines = LogLines(*view);
+
+        turnWheelUp();
+        QCOMPARE(value(), before);
+        QVERIFY(!control->hasFocus());
+        QCOMPARE(LogLines(*view), lines);
+        QSettings profile(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+        QCOMPARE(profile.value(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort")).toInt(), 4);
+
+        QTest::mouseClick(underMouse, Qt::LeftButton, {}, underMouse->rect().center());
+        if (list)
+            list->hidePopup();
+        QTRY_VERIFY(control->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(control->hasFocus());
+        turnWheelUp();
+        // The port list falls back to "OFF" when the port cannot be opened, and says so.
+        QVERIFY(value() != before || LogLines(*view).size() > lines.size());
     }
 
     void progressBarFollowsTheSession() {
@@ -415,27 +483,13 @@ private slots:
     void overwriteQuestionDoesNotBlock() {
         QFETCH(bool, overwrite);
         QFETCH(QString, lastLine);
-        auto* link = view->findChild<CSerialLink*>();
-        QVERIFY(link);
-        const auto receive = [&](uint8_t first, uint8_t second) {
-            Telegram reply = BlankTelegram('O');
-            reply[2] = 0;
-            reply[3] = 1;
-            reply[4] = first;
-            reply[5] = second;
-            FrameTelegram(reply);
-            emit link->bytesReceived(
-                QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()));
-        };
         QSignalSpy idle(&view->Session(), &CExchangeSession::idleChanged);
-        for (QPushButton* button : view->findChildren<QPushButton*>())
-            if (button->text() == QStringLiteral("Write Number"))
-                QTest::mouseClick(button, Qt::LeftButton);
+        Click(QStringLiteral("Write Number"));
         QCOMPARE(idle.size(), 1);
         QCOMPARE(idle[0][0].toBool(), false);
         QTRY_VERIFY(!view->Session().Exchange().Vars().requestPending);
 
-        receive(12, 34); // object 1 already holds 034.012
+        ReceiveObjectReply(1, 12, 34); // object 1 already holds 034.012
         // The question is up and the reply handling has returned to us.
         auto* question = qobject_cast<CRewriteDlg*>(QApplication::activeModalWidget());
         QVERIFY(question);
@@ -447,7 +501,7 @@ private slots:
             question->accept();
             QCOMPARE(view->Session().Exchange().Vars().exchangeState, WriteNumber);
             QCOMPARE(idle.size(), 1);
-            receive(0, 0);
+            ReceiveObjectReply(1, 0, 0);
         } else {
             question->reject();
         }

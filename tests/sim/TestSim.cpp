@@ -85,6 +85,8 @@ private slots:
     void pacedLine();
     void delayedReply();
     void closedLine();
+    void flood_data();
+    void flood();
 };
 
 void TestSim::readBlock() {
@@ -98,6 +100,8 @@ void TestSim::readBlock() {
         QCOMPARE(reply[3 + 2 * i], i);
         QCOMPARE(reply[4 + 2 * i], 200 + i);
     }
+    console.faults.blockByte2 = 0;
+    QCOMPARE(OnlyReply(Send(console, Request('R', {3})))[2], 0);
 }
 
 void TestSim::writeBlock() {
@@ -343,6 +347,45 @@ void TestSim::closedLine() {
     pollfd line{fd, POLLIN, 0};
     QCOMPARE(::poll(&line, 1, 5000), 1);
     QVERIFY(line.revents & POLLHUP);
+    ::close(fd);
+}
+
+void TestSim::flood_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("noise") << int(SimFlood::Noise);
+    QTest::newRow("telegrams") << int(SimFlood::Telegrams);
+    QTest::newRow("mixed") << int(SimFlood::Mixed);
+}
+
+// The flood goes on without end and a request is still answered in between.
+void TestSim::flood() {
+    QFETCH(int, kind);
+    CSimPty sim;
+    SimFaults faults;
+    faults.flood = SimFlood(kind);
+    sim.SetFaults(faults);
+    sim.Start();
+    const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    const Telegram request = Request('E');
+    QCOMPARE(::write(fd, request.data(), request.size()), ssize_t(26));
+    const Seen seen = Assemble(ReadLine(fd, 1024 * 1024));
+    QCOMPARE(seen.accepted.size(), std::size_t(1));
+    QCOMPARE(seen.accepted.front()[1], 'U');
+    if (SimFlood(kind) == SimFlood::Noise) {
+        QVERIFY(seen.rejected.empty());
+    } else {
+        QVERIFY(seen.rejected.size() > 1024 * 1024 / 26 - 2);
+        const auto rejected = [&](RxResult result) {
+            return std::size_t(std::count(seen.rejected.begin(), seen.rejected.end(), result));
+        };
+        const std::size_t all = seen.rejected.size();
+        if (SimFlood(kind) == SimFlood::Mixed)
+            QVERIFY(rejected(RxResult::ChecksumError) > all / 4 &&
+                    rejected(RxResult::FramingError) > all / 4 &&
+                    rejected(RxResult::TypeError) > all / 4);
+        else
+            QCOMPARE(rejected(RxResult::ChecksumError), all);
+    }
     ::close(fd);
 }
 

@@ -39,12 +39,16 @@ public:
         for (int k = 1; k <= CSimConsole::objectCount; ++k)
             if (Chance(rng, 0.7))
                 console.base[k] = {uint8_t(Between(rng, 0, 254)), uint8_t(Between(rng, 0, 255))};
+        DrawBlockByte2();
     }
 
     void RunOperation(int index);
 
 private:
     void Prepare(Operation operation);
+    // Whether the console echoes the block in byte 2 of its "B" replies or puts a
+    // constant there.
+    void DrawBlockByte2() { blockByte2 = Chance(rng, 0.5) ? -1 : Between(rng, 0, 255); }
     void Pump();
     void Schedule(std::vector<uint8_t> bytes);
     void Step(); // one tick with everything that falls due in it
@@ -64,6 +68,8 @@ private:
     std::deque<Piece> line;
     uint64_t lineFreeAt = 0;
     std::size_t requestsSeen = 0;
+
+    int blockByte2 = -1;
 
     // This operation's delivery, drawn per operation.
     double lateShare = 0;
@@ -91,15 +97,17 @@ private:
 void CoreSoak::Schedule(std::vector<uint8_t> bytes) {
     if (bytes.empty())
         return;
-    // A console that sends every reply twice and also answers late enough for a
-    // copy to pass the next request's repeat leaves the engine nothing to tell
-    // the copy from a console with a constant 0 in byte 2 by; such a copy at block
-    // 1 is taken, so late answers of such a console come before any repeat.
-    const int latest = console.faults.answerTwice ? firstRepeatTicks - 1 : longestDelay;
+    // A console that sends every reply twice and answers so late that the request
+    // is repeated sends the repeat's answer twice too, the copy read after the
+    // next request went out: only a console known to echo the block tells it from
+    // that request's answer. Late answers of such a console come before any repeat.
+    const int latest = console.faults.answerTwice ? firstRepeatTicks - 2 : longestDelay;
     const int delay =
         Chance(rng, lateShare) ? Between(rng, 30, latest) : Between(rng, 0, shortDelay);
     uint64_t due = std::max(lineFreeAt, now + uint64_t(delay));
-    if (!Chance(rng, splitShare)) {
+    // A copy sent without being asked is told from the next answer only when it is
+    // read with the reply it copies, so such replies go out whole.
+    if (console.faults.answerTwice || !Chance(rng, splitShare)) {
         line.push_back({due, std::move(bytes)});
     } else {
         const uint64_t last = due + uint64_t(Between(rng, 0, maxPieceSpread));
@@ -124,9 +132,17 @@ void CoreSoak::Pump() {
             continue;
         }
         if (!line.empty() && line.front().due <= now) {
-            const Piece piece = std::move(line.front());
-            line.pop_front();
-            exchange.ReceiveBytes(piece.bytes.data(), piece.bytes.size());
+            // One read takes everything that has arrived; what the engine writes
+            // while it handles the pieces goes out after that read.
+            std::vector<Piece> read;
+            while (!line.empty() && line.front().due <= now) {
+                read.push_back(std::move(line.front()));
+                line.pop_front();
+            }
+            const std::size_t writesAtRead = host.written.size();
+            for (const Piece& piece : read)
+                exchange.ReceiveBytes(piece.bytes.data(), piece.bytes.size(),
+                                      uint32_t(host.written.size() - writesAtRead));
             continue;
         }
         break;
@@ -208,7 +224,13 @@ void CoreSoak::Prepare(Operation operation) {
 void CoreSoak::RunOperation(int index) {
     const Operation operation = Operation(Between(rng, 0, 5));
     Prepare(operation);
-    const SimFaults faults = DrawFaults(rng, FaultMix{});
+    // Now and then the engineer moves to another console on another port.
+    if (Chance(rng, 0.01)) {
+        exchange.OnPortChanged();
+        DrawBlockByte2();
+    }
+    SimFaults faults = DrawFaults(rng, FaultMix{});
+    faults.blockByte2 = blockByte2;
     console.faults = faults;
     // The console counts copies of a request across operations; a request of
     // another kind starts the count anew, so that "answers only the 4th copy"
@@ -216,13 +238,15 @@ void CoreSoak::RunOperation(int index) {
     Telegram other = BlankTelegram('X');
     FrameTelegram(other);
     console.Receive(other.data(), other.size());
-    context = QString("seed %1, operation %2 (%3), faults: %4, late share %5, split share %6")
+    context = QString("seed %1, operation %2 (%3), faults: %4, late share %5, split share %6, "
+                      "block byte 2 %7")
                   .arg(seed)
                   .arg(index)
                   .arg(operationNames[operation])
                   .arg(Describe(faults))
                   .arg(lateShare)
                   .arg(splitShare)
+                  .arg(blockByte2)
                   .toUtf8();
     ++tally.started[operation];
 

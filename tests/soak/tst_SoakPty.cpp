@@ -7,7 +7,7 @@
 #include "exchange/EditorMapping.h"
 #include "panel/CRewriteDlg.h"
 
-#include <QDeadlineTimer>
+#include <QSignalSpy>
 
 namespace {
 
@@ -23,6 +23,25 @@ FaultMix PtyMix() {
     mix.lateCopy = 0.1;
     return mix;
 }
+
+// Answers the overwrite question as soon as it shows.
+class COverwriteAnswer : public QObject {
+public:
+    bool overwrite = false;
+    bool asked = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* dialog = qobject_cast<CRewriteDlg*>(watched);
+        if (dialog && event->type() == QEvent::Show) {
+            asked = true;
+            QTimer::singleShot(0, dialog, [dialog, accept = overwrite] {
+                accept ? dialog->accept() : dialog->reject();
+            });
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -48,6 +67,8 @@ void TestSoakPty::operationsWithRandomFaults() {
     auto& objectSpin = rig.Find<QSpinBox>("objectNumber");
     auto& leftSpin = rig.Find<QSpinBox>("transmitterByte2");
     auto& rightSpin = rig.Find<QSpinBox>("transmitterByte1");
+    COverwriteAnswer answer;
+    QApplication::instance()->installEventFilter(&answer);
 
     int completed = 0, gaveUp = 0, readsCompared = 0;
     for (int index = 0; index < operations; ++index) {
@@ -71,7 +92,8 @@ void TestSoakPty::operationsWithRandomFaults() {
                                           uint8_t(Between(rng, 0, 255))};
         const CSimConsole::Object before =
             rig.sim.WithConsole([&](CSimConsole& console) { return console.base[number]; });
-        const bool overwrite = Chance(rng, 0.5);
+        answer.overwrite = Chance(rng, 0.5);
+        answer.asked = false;
         objectSpin.setValue(number);
         rightSpin.setValue(written.byte1);
         leftSpin.setValue(written.byte2);
@@ -82,18 +104,16 @@ void TestSoakPty::operationsWithRandomFaults() {
         }
 
         const qsizetype logged = rig.Messages().size();
+        // The window learns of the end only from this signal: it gives the file
+        // commands back then.
+        QSignalSpy idleChanged(&rig.View().Session(), &CExchangeSession::idleChanged);
         rig.Click(operationNames[operation]);
-        QVERIFY2(!rig.View().Session().IsIdle(), context);
-        QDeadlineTimer deadline(operationDeadlineMs);
-        bool asked = false;
-        while (!rig.View().Session().IsIdle()) {
-            QVERIFY2(!deadline.hasExpired(), context + " did not end: the program hangs");
-            if (auto* dialog = qobject_cast<CRewriteDlg*>(QApplication::activeModalWidget())) {
-                asked = true;
-                overwrite ? dialog->accept() : dialog->reject();
-            }
-            QTest::qWait(5);
-        }
+        QVERIFY2(idleChanged.size() == 1 && !idleChanged[0][0].toBool(), context);
+        QVERIFY2(idleChanged.wait(operationDeadlineMs),
+                 context + " did not end: the program hangs");
+        QVERIFY2(idleChanged.size() == 2 && idleChanged[1][0].toBool() &&
+                     rig.View().Session().IsIdle(),
+                 context + " said it ended but did not");
 
         QStringList lines;
         for (const QString& line : rig.Messages().mid(logged))
@@ -137,8 +157,8 @@ void TestSoakPty::operationsWithRandomFaults() {
                 expected = closing;
                 break;
             case OpWriteNumber:
-                QCOMPARE(asked, IsLearned(before.byte1, before.byte2));
-                expected = asked && !overwrite
+                QCOMPARE(answer.asked, IsLearned(before.byte1, before.byte2));
+                expected = answer.asked && !answer.overwrite
                                ? QString::asprintf("Запись объекта номер: %03d отменена", number)
                                : QString::asprintf("Записан объект: %03d - %03d.%03d", number,
                                                    written.byte2, written.byte1);

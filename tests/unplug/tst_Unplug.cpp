@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -39,10 +38,10 @@ bool PointLink(const QString& link, const std::string& target) {
            std::rename(next.toLocal8Bit().constData(), link.toLocal8Bit().constData()) == 0;
 }
 
-QStringList Messages(QListWidget& log) {
+QStringList Messages(CLogList& log) {
     QStringList messages;
-    for (int i = 0; i < log.count(); ++i)
-        messages << CPanelDriver::WithoutTimeStamp(log.item(i)->text());
+    for (int i = 0; i < log.Count(); ++i)
+        messages << CPanelDriver::WithoutTimeStamp(log.Line(i));
     return messages;
 }
 
@@ -69,7 +68,7 @@ void TestUnplug::unpluggedDuringReadBase() {
 
     CWindowOnCom1 window(com1);
     CKelvarinView& view = window.frame->View();
-    auto& log = *view.findChild<QListWidget*>("log");
+    auto& log = *view.findChild<CLogList*>("log");
     auto& portList = *view.findChild<QComboBox*>("port");
     auto button = [&](const char* caption) {
         for (QPushButton* candidate : view.findChildren<QPushButton*>())
