@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+using enum ExchangeState;
+
 CExchange::CExchange(CExchangeHost& host, CObjectBase& objectBase)
     : host(host), objectBase(objectBase) {}
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-enum ExchangeState : int32_t {
+enum class ExchangeState : int32_t {
     Idle = 0,
     ReadBase = 1,
     WriteBase = 2,
@@ -23,7 +23,7 @@ enum ExchangeState : int32_t {
 
 // The one set of exchange variables; all zero at start.
 struct ExchangeVars {
-    ExchangeState exchangeState = Idle;
+    ExchangeState exchangeState = ExchangeState::Idle;
     int32_t requestPending = 0;
     uint16_t replyWaitTicks = 0;
     uint16_t progressTicks = 0;
@@ -79,7 +79,7 @@ public:
     // The operator's answer to AskOverwrite: true for OK.
     void AnswerOverwrite(bool overwrite);
 
-    bool IsIdle() const { return vars.exchangeState == Idle; }
+    bool IsIdle() const { return vars.exchangeState == ExchangeState::Idle; }
     const ExchangeVars& Vars() const { return vars; }
     const CRxAssembler& Assembler() const { return assembler; }
     const CReplyPairing& Pairing() const { return pairing; }

@@ -163,7 +163,7 @@ void CExchangeSession::OnBytesReceived(const QByteArray& bytes, quint32 unsentWr
 }
 
 template <typename Call> void CExchangeSession::Run(Call call, Outcome endedAs) {
-    const bool reading = exchange.Vars().exchangeState == ReadBase;
+    const bool reading = exchange.Vars().exchangeState == ExchangeState::ReadBase;
     const int firstBlock = exchange.Vars().blockIndex;
     call();
     // Only replies store blocks, and a read that takes its last one ends at block 60.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using enum ExchangeState;
+
 // A reply that the state does not accept, or that is not the answer to the
 // request on the line (see CReplyPairing), is ignored: nothing is logged, stored or
 // sent, and the wait for the answer goes on.

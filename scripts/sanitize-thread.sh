@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the link, simulator and end-to-end suites with ThreadSanitizer (clang) in
-# build-tsan/ and runs them. Fails on any data race outside Qt itself.
+# Builds the link, simulator, exchange-session and end-to-end suites with
+# ThreadSanitizer (clang) in build-tsan/ and runs them. Fails on any data race
+# outside Qt itself.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-tsan"
-suites=(test_link_core test_link_port test_sim tst_endtoend)
+suites=(tst_LinkCore tst_LinkPort tst_Sim tst_ExchangeSession tst_EndToEnd)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -8,6 +8,8 @@
 #include <deque>
 #include <memory>
 
+using enum ExchangeState;
+
 namespace {
 
 // A reply as the console frames it.

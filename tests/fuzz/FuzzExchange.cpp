@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+using enum ExchangeState;
+
 namespace {
 
 // A panel that keeps what it is told and a port that checks what is written.

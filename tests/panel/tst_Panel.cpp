@@ -28,6 +28,8 @@
 
 #include <memory>
 
+using enum ExchangeState;
+
 namespace {
 
 void StoreNumComPort(int value) {

@@ -260,4 +260,4 @@ void TestLinkCore::unescape() {
 }
 
 QTEST_APPLESS_MAIN(TestLinkCore)
-#include "TestLinkCore.moc"
+#include "tst_LinkCore.moc"

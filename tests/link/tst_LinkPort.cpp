@@ -383,4 +383,4 @@ void TestLinkPort::deviceLost() {
 }
 
 KELVARIN_CORE_TEST_MAIN(TestLinkPort)
-#include "TestLinkPort.moc"
+#include "tst_LinkPort.moc"

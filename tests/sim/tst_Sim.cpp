@@ -390,4 +390,4 @@ void TestSim::flood() {
 }
 
 QTEST_APPLESS_MAIN(TestSim)
-#include "TestSim.moc"
+#include "tst_Sim.moc"
