@@ -3,8 +3,11 @@
 #include "app/AppIcons.h"
 #include "app/CAboutDlg.h"
 #include "app/CRecentFileList.h"
+#include "app/Profile.h"
 #include "base/CKelvarinDoc.h"
+#include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
+#include "panel/CObjectBaseModel.h"
 
 #include <QAction>
 #include <QEvent>
@@ -70,11 +73,23 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
         exchangeIdle = idle;
         UpdateFileCommands();
     });
+    // Until the exchange reports each stored block, the console column catches up
+    // when an operation ends.
+    baseModel = new CObjectBaseModel(objectBase, this);
+    connect(view, &CKelvarinView::idleChanged, baseModel, [this](bool idle) {
+        if (idle)
+            baseModel->OnDeviceTableChanged();
+    });
 
     doc.SetDialogParent(this);
     connect(&doc, &CKelvarinDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle(doc.Title());
     UpdateRecentFileMenu();
+}
+
+CMainFrame::~CMainFrame() {
+    if (baseWindow && baseWindow->isVisible())
+        SaveBaseWindowGeometry();
 }
 
 QAction* CMainFrame::AddCommand(const QString& text, const QString& statusTip,
@@ -107,6 +122,15 @@ void CMainFrame::CreateMenus() {
         QStringLiteral("E&xit"), QStringLiteral("Quit the application; prompts to save documents"));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
+    objectBaseAction =
+        AddCommand(QStringLiteral("&Object base..."),
+                   QStringLiteral("Show the objects of the console and of the file side by side"),
+                   QKeySequence(Qt::CTRL | Qt::Key_B));
+    objectBaseAction->setIcon(KelvarinIcon("base"));
+    objectBaseAction->setToolTip(QStringLiteral("Object base"));
+    objectBaseAction->setObjectName(QStringLiteral("objectBase"));
+    connect(objectBaseAction, &QAction::triggered, this, &CMainFrame::OnViewObjectBase);
+
     QAction* aboutAction =
         AddCommand(QStringLiteral("&About Kelvarin..."),
                    QStringLiteral("Display program information, version number and copyright"));
@@ -133,6 +157,9 @@ void CMainFrame::CreateMenus() {
     recentEndSeparator = fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
 
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMenu->addAction(objectBaseAction);
+
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->addAction(aboutAction);
 }
@@ -146,6 +173,7 @@ void CMainFrame::CreateToolBar() {
     toolBar->setAllowedAreas(Qt::AllToolBarAreas);
     toolBar->addAction(openAction);
     toolBar->addAction(saveAction);
+    toolBar->addAction(objectBaseAction);
     toolBar->addSeparator();
     toolBar->addAction(findChild<QAction*>(QStringLiteral("about")));
 }
@@ -214,6 +242,7 @@ bool CMainFrame::OpenFile(const QString& path) {
     if (result == CKelvarinDoc::OpenResult::Opened) {
         recentFiles.Add(doc.PathName());
         UpdateRecentFileMenu();
+        baseModel->OnFileTableChanged();
     }
     return result != CKelvarinDoc::OpenResult::Failed;
 }
@@ -223,11 +252,13 @@ bool CMainFrame::SaveFile(const QString& path) {
         return false;
     recentFiles.Add(doc.PathName());
     UpdateRecentFileMenu();
+    baseModel->OnFileTableChanged();
     return true;
 }
 
 void CMainFrame::OnFileNew() {
     doc.OnNewDocument();
+    baseModel->OnFileTableChanged();
 }
 
 void CMainFrame::OnFileOpen() {
@@ -261,6 +292,27 @@ void CMainFrame::OnFileRecent(int index) {
         recentFiles.Remove(path);
         UpdateRecentFileMenu();
     }
+}
+
+void CMainFrame::OnViewObjectBase() {
+    if (!baseWindow) {
+        baseWindow = new CBaseWindow(*baseModel, doc, this);
+        QSettings profile(profileOrganization, profileApplication);
+        baseWindow->RestoreGeometry(profile);
+        connect(baseWindow, &CBaseWindow::closed, this, &CMainFrame::SaveBaseWindowGeometry);
+    }
+    baseWindow->show();
+    baseWindow->raise();
+    baseWindow->activateWindow();
+}
+
+CBaseWindow* CMainFrame::BaseWindow() const {
+    return baseWindow;
+}
+
+void CMainFrame::SaveBaseWindowGeometry() {
+    QSettings profile(profileOrganization, profileApplication);
+    baseWindow->SaveGeometry(profile);
 }
 
 void CMainFrame::OnAppAbout() {
