@@ -81,6 +81,8 @@ CBaseWindow::CBaseWindow(CObjectBaseModel& model, const CKelvarinDoc& doc, QWidg
     findLabel->setBuddy(findBox);
     findResult = new QLabel;
     Name(*findResult, "findResult", "Find result");
+    // Room for its longest word, so that the box does not jump while one types.
+    findResult->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("No match")));
 
     table = new QTableView;
     Name(*table, "objectBaseTable", "Object base table");
@@ -108,6 +110,7 @@ CBaseWindow::CBaseWindow(CObjectBaseModel& model, const CKelvarinDoc& doc, QWidg
     findRow->addSpacing(12);
     findRow->addWidget(findLabel);
     findRow->addWidget(findBox, 1);
+    findRow->addWidget(findResult);
 
     auto* buttonRow = new QHBoxLayout;
     QPushButton* csvButton =
@@ -121,7 +124,6 @@ CBaseWindow::CBaseWindow(CObjectBaseModel& model, const CKelvarinDoc& doc, QWidg
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(countsLabel);
     layout->addLayout(findRow);
-    layout->addWidget(findResult);
     layout->addWidget(table, 1);
     layout->addLayout(buttonRow);
 
@@ -186,11 +188,9 @@ void CBaseWindow::Find(const QString& text, int afterRow) {
     if (row < 0) {
         // A selection left from an earlier text would pass for a match.
         table->selectionModel()->clear();
-        findResult->setText(
-            query.kind == FindQuery::Kind::Invalid
-                ? QStringLiteral("Type an object number (1 to 600) or a transmitter number "
-                                 "(034.012 or 34.12).")
-                : QStringLiteral("No shown object matches."));
+        // The box's placeholder shows the two forms it takes.
+        findResult->setText(query.kind == FindQuery::Kind::Invalid ? QStringLiteral("Invalid")
+                                                                   : QStringLiteral("No match"));
         return;
     }
     const QModelIndex found = shown.index(row, 0);
