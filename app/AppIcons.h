@@ -2,5 +2,6 @@
 
 #include <QIcon>
 
-// An icon compiled in from res/: "kelvarin" (the application), "open", "save", "about".
+// An icon compiled in from res/: "kelvarin" (the application), "open", "save", "about",
+// "base".
 QIcon KelvarinIcon(const char* name);

@@ -3,10 +3,13 @@
 #include "app/AppIcons.h"
 #include "app/CAboutDlg.h"
 #include "app/CRecentFileList.h"
+#include "app/Profile.h"
 #include "base/CKelvarinDoc.h"
 #include "base/NativePath.h"
+#include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
 #include "panel/CLogFile.h"
+#include "panel/CObjectBaseModel.h"
 
 #include <QAction>
 #include <QEvent>
@@ -86,11 +89,19 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
         exchangeIdle = idle;
         UpdateFileCommands();
     });
+    // The console column fills block by block as "Read Base" takes each reply.
+    baseModel = new CObjectBaseModel(objectBase, this);
+    connect(&session, &CExchangeSession::blockStored, baseModel, &CObjectBaseModel::OnBlockStored);
 
     doc.SetDialogParent(this);
     connect(&doc, &CKelvarinDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle(doc.Title());
     UpdateRecentFileMenu();
+}
+
+CMainFrame::~CMainFrame() {
+    if (baseWindow && baseWindow->isVisible())
+        SaveBaseWindowGeometry();
 }
 
 QAction* CMainFrame::AddCommand(const QString& text, const QString& statusTip,
@@ -123,6 +134,15 @@ void CMainFrame::CreateMenus() {
         QStringLiteral("E&xit"), QStringLiteral("Quit the application; prompts to save documents"));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
+    objectBaseAction =
+        AddCommand(QStringLiteral("&Object base..."),
+                   QStringLiteral("Show the objects of the console and of the file side by side"),
+                   QKeySequence(Qt::CTRL | Qt::Key_B));
+    objectBaseAction->setIcon(KelvarinIcon("base"));
+    objectBaseAction->setToolTip(QStringLiteral("Object base"));
+    objectBaseAction->setObjectName(QStringLiteral("objectBase"));
+    connect(objectBaseAction, &QAction::triggered, this, &CMainFrame::OnViewObjectBase);
+
     QAction* aboutAction =
         AddCommand(QStringLiteral("&About Kelvarin..."),
                    QStringLiteral("Display program information, version number and copyright"));
@@ -149,6 +169,9 @@ void CMainFrame::CreateMenus() {
     recentEndSeparator = fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
 
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMenu->addAction(objectBaseAction);
+
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->addAction(aboutAction);
 }
@@ -162,6 +185,7 @@ void CMainFrame::CreateToolBar() {
     toolBar->setAllowedAreas(Qt::AllToolBarAreas);
     toolBar->addAction(openAction);
     toolBar->addAction(saveAction);
+    toolBar->addAction(objectBaseAction);
     toolBar->addSeparator();
     toolBar->addAction(findChild<QAction*>(QStringLiteral("about")));
 }
@@ -243,8 +267,10 @@ void CMainFrame::AddRecentFile(const QString& path) {
 
 bool CMainFrame::OpenFile(const QString& path) {
     const CKelvarinDoc::OpenResult result = doc.OpenDocument(path);
-    if (result == CKelvarinDoc::OpenResult::Opened)
+    if (result == CKelvarinDoc::OpenResult::Opened) {
         AddRecentFile(doc.PathName());
+        baseModel->OnFileTableChanged();
+    }
     return result != CKelvarinDoc::OpenResult::Failed;
 }
 
@@ -252,11 +278,13 @@ bool CMainFrame::SaveFile(const QString& path) {
     if (doc.SaveDocument(path) != CKelvarinDoc::SaveResult::Saved)
         return false;
     AddRecentFile(doc.PathName());
+    baseModel->OnFileTableChanged();
     return true;
 }
 
 void CMainFrame::OnFileNew() {
     doc.OnNewDocument();
+    baseModel->OnFileTableChanged();
 }
 
 void CMainFrame::OnFileOpen() {
@@ -291,6 +319,27 @@ void CMainFrame::OnFileRecent(int index) {
         recentFiles.Remove(path);
         UpdateRecentFileMenu();
     }
+}
+
+void CMainFrame::OnViewObjectBase() {
+    if (!baseWindow) {
+        baseWindow = new CBaseWindow(*baseModel, doc, this);
+        QSettings profile(profileOrganization, profileApplication);
+        baseWindow->RestoreGeometry(profile);
+        connect(baseWindow, &CBaseWindow::closed, this, &CMainFrame::SaveBaseWindowGeometry);
+    }
+    baseWindow->show();
+    baseWindow->raise();
+    baseWindow->activateWindow();
+}
+
+CBaseWindow* CMainFrame::BaseWindow() const {
+    return baseWindow;
+}
+
+void CMainFrame::SaveBaseWindowGeometry() {
+    QSettings profile(profileOrganization, profileApplication);
+    baseWindow->SaveGeometry(profile);
 }
 
 void CMainFrame::OnAppAbout() {

@@ -3,11 +3,14 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 
+class CBaseWindow;
 class CKelvarinDoc;
 class CKelvarinView;
 class CLogFile;
+class CObjectBaseModel;
 class CPortMapping;
 class CRecentFileList;
 struct CObjectBase;
@@ -32,8 +35,13 @@ public:
     CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
                const CPortMapping& portMapping, CLogFile* logFile = nullptr,
                const QString& demoPort = QString());
+    ~CMainFrame() override;
 
     CKelvarinView& View() { return *view; }
+    // The tables as the base window shows them; it follows every change the frame knows of.
+    CObjectBaseModel& BaseModel() { return *baseModel; }
+    // The base window, once View > Object base has opened it.
+    CBaseWindow* BaseWindow() const;
 
     // File > Open once a file is chosen. False when it could not be opened or
     // loaded (the document has said why).
@@ -46,6 +54,7 @@ public:
     void OnFileSave();
     void OnFileSaveAs();
     void OnFileRecent(int index);
+    void OnViewObjectBase();
     void OnAppAbout();
 
 protected:
@@ -62,6 +71,7 @@ private:
     void UpdateFileCommands();
     void UpdateTitle(const QString& documentTitle);
     void ShowPortStatus(const QString& text);
+    void SaveBaseWindowGeometry();
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;
@@ -71,8 +81,11 @@ private:
     QAction* openAction = nullptr;
     QAction* saveAction = nullptr;
     QAction* saveAsAction = nullptr;
+    QAction* objectBaseAction = nullptr;
     QAction* recentEndSeparator = nullptr;
     QAction* recentPlaceholder = nullptr;
     QList<QAction*> recentActions;
     QMenu* fileMenu = nullptr;
+    CObjectBaseModel* baseModel = nullptr;
+    QPointer<CBaseWindow> baseWindow;
 };

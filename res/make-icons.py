@@ -77,6 +77,25 @@ ABOUT = """
 ................
 """
 
+# The object base: a table with its header row.
+BASE = """
+................
+................
+.kkkkkkkkkkkkkk.
+.kbbbbkbbbbbbbk.
+.kkkkkkkkkkkkkk.
+.kwwwwkwwwwwwwk.
+.kkkkkkkkkkkkkk.
+.kwwwwkwwwwwwwk.
+.kkkkkkkkkkkkkk.
+.kwwwwkwwwwwwwk.
+.kkkkkkkkkkkkkk.
+.kwwwwkwwwwwwwk.
+.kkkkkkkkkkkkkk.
+................
+................
+"""
+
 # Application icon, 32 x 32: the console with its display and a signal lamp.
 APP = """
 ................................
@@ -224,7 +243,8 @@ def write_png(path, art):
 
 if __name__ == "__main__":
     here = Path(__file__).resolve().parent
-    for name, art in (("open", OPEN), ("save", SAVE), ("about", ABOUT), ("kelvarin", APP)):
+    for name, art in (("open", OPEN), ("save", SAVE), ("about", ABOUT), ("base", BASE),
+                      ("kelvarin", APP)):
         write_png(here / f"{name}.png", art)
     # The desktop's icon theme looks in hicolor/<size>x<size>/apps and scalable/apps.
     hicolor = here / "icons" / "hicolor"

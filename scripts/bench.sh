@@ -14,13 +14,13 @@ if [ -f "$build/CMakeCache.txt" ] &&
 fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target kelvarin kelvarin-sim floor_responder bench_turnaround \
-    bench_readbase bench_idle bench_startup bench_flood
+    bench_readbase bench_idle bench_startup bench_flood bench_basewindow
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)"
 echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 export QT_QPA_PLATFORM=offscreen
-for bench in bench_turnaround bench_readbase bench_idle bench_startup bench_flood; do
+for bench in bench_turnaround bench_readbase bench_idle bench_startup bench_flood bench_basewindow; do
     echo
     "$build/bench/$bench" 2>/dev/null
 done

@@ -2,8 +2,9 @@
 # Installs the Debian packages that building and testing need, if any is missing.
 set -euo pipefail
 
+# poppler-utils: the object base window's test reads its PDF back with pdftotext.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev clang
-          clang-format fonts-dejavu-core)
+          clang-format fonts-dejavu-core poppler-utils)
 packages+=("$@")
 
 missing=()

@@ -10,8 +10,10 @@
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
 #include "link/CPortMapping.h"
+#include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
 #include "panel/CLogFile.h"
+#include "panel/CObjectBaseModel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryFile>
 #include <QToolBar>
@@ -171,7 +174,8 @@ private slots:
     void fileMenuAsGiven() {
         QVERIFY(MenuNamed(*frame, QStringLiteral("&File")));
         QVERIFY(MenuNamed(*frame, QStringLiteral("&Help")));
-        QCOMPARE(ActionTexts(frame->menuBar()->actions()), (QStringList{"&File", "&Help"}));
+        QCOMPARE(ActionTexts(frame->menuBar()->actions()),
+                 (QStringList{"&File", "&View", "&Help"}));
         const QList<QAction*> file = MenuNamed(*frame, QStringLiteral("&File"))->actions();
         QCOMPARE(ActionTexts(file), (QStringList{"&Open...", "&Save", "Save &As...", "-", "-",
                                                  "Recent File", "-", "E&xit"}));
@@ -183,6 +187,8 @@ private slots:
                  QStringLiteral("Quit the application; prompts to save documents"));
         QCOMPARE(ActionTexts(MenuNamed(*frame, QStringLiteral("&Help"))->actions()),
                  QStringList{"&About Kelvarin..."});
+        QCOMPARE(ActionTexts(MenuNamed(*frame, QStringLiteral("&View"))->actions()),
+                 QStringList{"&Object base..."});
     }
 
     void acceleratorsReachTheirCommands_data() {
@@ -196,6 +202,8 @@ private slots:
                                         << "Save As";
         QTest::newRow("print") << "Ctrl+P"
                                << "Print";
+        QTest::newRow("object base") << "Ctrl+B"
+                                     << "Object base - Kelvarin";
     }
     void acceleratorsReachTheirCommands() {
         QFETCH(QString, key);
@@ -218,6 +226,11 @@ private slots:
 
         QTest::keySequence(frame.get(), QKeySequence(key));
 
+        // The object base window is not modal: it is found among the windows shown.
+        if (shown.isEmpty())
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window != frame.get() && window->isVisible())
+                    shown = window->windowTitle();
         QCOMPARE(shown, dialog);
         if (dialog.isEmpty())
             QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Kelvarin"));
@@ -228,8 +241,8 @@ private slots:
         QVERIFY(toolBar);
         QCOMPARE(toolBar->iconSize(), QSize(16, 15));
         QCOMPARE(ActionTexts(toolBar->actions()),
-                 (QStringList{"&Open...", "&Save", "-", "&About Kelvarin..."}));
-        QCOMPARE(toolBar->actions()[3]->toolTip(), QStringLiteral("About"));
+                 (QStringList{"&Open...", "&Save", "&Object base...", "-", "&About Kelvarin..."}));
+        QCOMPARE(toolBar->actions()[4]->toolTip(), QStringLiteral("About"));
         QCOMPARE(toolBar->actions()[0]->statusTip(), QStringLiteral("Open an existing document"));
     }
 
@@ -459,17 +472,47 @@ private slots:
             if (button->text() == QStringLiteral("Read Base"))
                 readBase = button;
         QVERIFY(readBase);
+        QSignalSpy baseRows(&frame->BaseModel(), &QAbstractItemModel::dataChanged);
         QTest::mouseClick(readBase, Qt::LeftButton);
         for (QAction* action : guarded)
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
         QVERIFY(frame->findChild<QAction*>(QStringLiteral("about"))->isEnabled());
+        QVERIFY(frame->findChild<QAction*>(QStringLiteral("objectBase"))->isEnabled());
 
         // No port is open, so the exchange gives up after six seconds.
         QTRY_VERIFY_WITH_TIMEOUT(frame->View().Session().IsIdle(), 10000);
         for (QAction* action : guarded)
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+        QCOMPARE(baseRows.size(), 0); // no block came, so no row of the console column changed
         auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
         QVERIFY(log->Line(log->Count() - 1).endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+    }
+
+    // One window however often it is asked for; its size and place, and nothing
+    // else, go into the profile when it closes and come back in the next run.
+    void objectBaseWindowIsOneAndKeepsItsPlace() {
+        QSignalSpy fileRows(&frame->BaseModel(), &QAbstractItemModel::dataChanged);
+        MessageBoxAnswerer answerer;
+        QVERIFY(frame->OpenFile(MakeFile(FilePath("objects.bin"), 7212)));
+        QCOMPARE(fileRows.size(), 1);
+
+        const QStringList keysBefore = Profile().allKeys();
+        frame->OnViewObjectBase();
+        CBaseWindow* window = frame->BaseWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Object base - Kelvarin"));
+        frame->OnViewObjectBase();
+        QCOMPARE(frame->BaseWindow(), window);
+        window->resize(500, 420);
+        window->close();
+
+        QStringList keysAfter = Profile().allKeys();
+        keysAfter.removeIf([](const QString& key) { return key.startsWith("BaseWindow/"); });
+        QCOMPARE(keysAfter, keysBefore);
+        frame.reset();
+        frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping());
+        frame->OnViewObjectBase();
+        QCOMPARE(frame->BaseWindow()->size(), QSize(500, 420));
     }
 
     void portThatCannotBeOpenedSaysWhy() {
