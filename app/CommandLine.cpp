@@ -1,31 +1,17 @@
 #include "app/CommandLine.h"
 
 #include "base/NativePath.h"
+#include "exchange/FrontEndOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-
-#include <cstdio>
-
-namespace {
-
-void PrintTo(FILE* stream, const QString& text) {
-    std::fputs(qUtf8Printable(text), stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, int& exitCode) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Service tool for the VX-418K alarm monitoring console."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption logFileOption(
-        QStringLiteral("log-file"),
-        QStringLiteral("Append every line of the log to <path> as well (UTF-8)."),
-        QStringLiteral("path"));
+    AddHelpAndVersion(parser);
+    const QCommandLineOption logFileOption = LogFileOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("Use <device> for port COMn (1 to 4) in this run only; may be repeated."),
@@ -46,13 +32,9 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
         PrintTo(stderr, parser.errorText() + QLatin1Char('\n'));
         return false;
     }
-    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
-        PrintTo(stdout, parser.helpText());
-        exitCode = 0;
-        return false;
-    }
-    if (parser.isSet(versionOption)) {
-        PrintTo(stdout, QStringLiteral("Kelvarin %1\n").arg(QStringLiteral(KELVARIN_VERSION)));
+    const QString helpOrVersion = HelpOrVersionText(parser, QStringLiteral("Kelvarin"));
+    if (!helpOrVersion.isEmpty()) {
+        PrintTo(stdout, helpOrVersion);
         exitCode = 0;
         return false;
     }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Usage: test-package.sh BUILD_DIR
 # Makes the Debian package of a built tree with cpack, unpacks it with dpkg-deb,
-# checks that every file is where a desktop expects it, and starts the unpacked
-# program offscreen in demo mode until its log says that COM1 is connected.
+# checks that every file is where a desktop expects it (kelvarin-cli's manual page
+# too), and starts the unpacked program offscreen in demo mode until its log says
+# that COM1 is connected.
 # Works from any folder and leaves nothing behind, so it can run again at once.
 set -euo pipefail
 
@@ -53,7 +54,7 @@ done
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-for program in kelvarin kelvarin-sim; do
+for program in kelvarin kelvarin-cli kelvarin-sim; do
     [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program is missing or not executable"
     # An installed program must find Qt where the system keeps it, not in the build tree.
     if readelf -d "$root/usr/bin/$program" | grep -Eq 'RPATH|RUNPATH'; then
@@ -63,6 +64,10 @@ done
 version="$(dpkg-deb -f "$deb" Version)"
 [ "$("$root/usr/bin/kelvarin" --version)" = "Kelvarin $version" ] || fail "kelvarin --version does not say $version"
 [ "$("$root/usr/bin/kelvarin-sim" --version)" = "kelvarin-sim $version" ] || fail "kelvarin-sim --version does not say $version"
+[ "$("$root/usr/bin/kelvarin-cli" --version)" = "kelvarin-cli $version" ] || fail "kelvarin-cli --version does not say $version"
+manual="$root/usr/share/man/man1/kelvarin-cli.1.gz"
+[ -f "$manual" ] || fail "the manual page of kelvarin-cli is missing"
+gzip -dc "$manual" | grep -q "^\.TH KELVARIN-CLI 1 .*Kelvarin $version" || fail "the manual page does not name version $version"
 
 desktop="$root/usr/share/applications/kelvarin.desktop"
 [ -f "$desktop" ] || fail "the desktop entry is missing"

@@ -59,7 +59,7 @@ QSet<QString> LongOptionsIn(const QString& help) {
 
 } // namespace
 
-class TestCli : public QObject {
+class TestCommandLine : public QObject {
     Q_OBJECT
 private slots:
     void helpNamesEveryOption_data() {
@@ -175,5 +175,5 @@ private slots:
     }
 };
 
-KELVARIN_TEST_MAIN(TestCli)
-#include "tst_Cli.moc"
+KELVARIN_TEST_MAIN(TestCommandLine)
+#include "tst_CommandLine.moc"

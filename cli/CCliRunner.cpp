@@ -1,0 +1,275 @@
+#include "cli/CCliRunner.h"
+
+#include "cli/BaseFiles.h"
+#include "link/CLineFile.h"
+
+#include <QMetaObject>
+
+CCliRunner::CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
+                       CliTerminal terminal, CLineFile* logFile, QObject* parent)
+    : QObject(parent), options(options), port(port), objectBase(objectBase),
+      terminal(std::move(terminal)), logFile(logFile) {}
+
+void CCliRunner::Start() {
+    if (port.portName.isEmpty())
+        emit openDeviceRequested(port.devicePath);
+    else
+        emit openPortRequested(port.portName);
+}
+
+void CCliRunner::OnPortOpened(const QString&, const QString&) {
+    if (finished || portOpen)
+        return;
+    portOpen = true;
+    StartOperation();
+}
+
+void CCliRunner::OnPortFailed(const QString& portName, const QString& devicePath,
+                              const QString& reason) {
+    // The window's status bar words it the same way.
+    Fail(exitPortFailed,
+         portName.isEmpty()
+             ? QStringLiteral("%1 cannot be opened: %2").arg(devicePath, reason)
+             : QStringLiteral("%1 (%2) cannot be opened: %3").arg(portName, devicePath, reason));
+}
+
+void CCliRunner::OnDeviceLost(const QString& portName) {
+    // Requests now go nowhere, and the session's give-up ends the operation.
+    WriteErrLine(QStringLiteral("kelvarin-cli: %1: the device was lost").arg(portName));
+}
+
+void CCliRunner::StartOperation() {
+    switch (options.command) {
+    case CliCommand::ReadBase:
+    case CliCommand::VerifyBase:
+        emit readBaseRequested();
+        break;
+    case CliCommand::WriteBase:
+        emit writeBaseRequested();
+        break;
+    case CliCommand::ReadNumber:
+        emit readNumberRequested(options.objectNumber);
+        break;
+    case CliCommand::WriteNumber:
+        emit writeNumberRequested(options.objectNumber, options.transmitterByte1,
+                                  options.transmitterByte2);
+        break;
+    case CliCommand::ReadSetup:
+    case CliCommand::WriteSetup:
+        emit readSetupRequested();
+        break;
+    case CliCommand::Show:
+    case CliCommand::Diff:
+        break;
+    }
+}
+
+void CCliRunner::OnLogLine(const QString& line) {
+    if (logFile)
+        logFile->Append(line);
+    if (!options.quiet)
+        WriteErrLine(line);
+}
+
+void CCliRunner::OnProgressRange(int minimum, int maximum) {
+    progressOfBase = minimum == 0 && maximum == blockCount;
+}
+
+void CCliRunner::OnProgressPos(int position) {
+    if (!progressOfBase || finished)
+        return;
+    progressPosition = position;
+    ShowProgress();
+}
+
+void CCliRunner::OnObjectShown(int objectNumber, int transmitterByte1, int transmitterByte2, int) {
+    objectShown = ObjectRecord{objectNumber, transmitterByte1, transmitterByte2};
+}
+
+void CCliRunner::OnSettingsShown(int modeIndex, int periodIndex, int relayIndex, int backlightIndex,
+                                 int versionMajor, int versionMinor) {
+    settingsShown = SettingsShown{modeIndex,      periodIndex,  relayIndex,
+                                  backlightIndex, versionMajor, versionMinor};
+}
+
+void CCliRunner::OnOverwriteAsked() {
+    if (finished)
+        return;
+    bool overwrite = options.yes;
+    if (!overwrite && terminal.inputIsTerminal) {
+        ClearProgress();
+        overwrite = terminal.askYesNo(
+            QStringLiteral(
+                "ЗАПИСЫВАЕМЫЙ НОМЕР УЖЕ ОБУЧЕН В ПЦН\nOverwrite object %1 with %2? [y/N] ")
+                .arg(options.objectNumber, 3, 10, QLatin1Char('0'))
+                .arg(TransmitterText(options.transmitterByte1, options.transmitterByte2)));
+    } else if (!overwrite) {
+        WriteErrLine(QStringLiteral("kelvarin-cli: object %1 is learned already; with no terminal "
+                                    "to ask, the write is cancelled (--yes overwrites)")
+                         .arg(options.objectNumber, 3, 10, QLatin1Char('0')));
+    }
+    emit overwriteAnswered(overwrite);
+}
+
+void CCliRunner::OnFinished(OperationOutcome outcome) {
+    if (finished)
+        return;
+    switch (outcome) {
+    case OperationOutcome::NoAnswer:
+        Fail(exitNoAnswer, QStringLiteral("the console did not answer"));
+        return;
+    case OperationOutcome::Declined:
+        Fail(exitDeclined, QStringLiteral("object %1 was not overwritten")
+                               .arg(options.objectNumber, 3, 10, QLatin1Char('0')));
+        return;
+    case OperationOutcome::Completed:
+        Complete();
+        return;
+    }
+}
+
+void CCliRunner::Complete() {
+    ClearProgress();
+    const QString& file = options.files.value(0);
+    switch (options.command) {
+    case CliCommand::ReadBase: {
+        QString error;
+        if (!SaveBaseFile(file, objectBase, options.force, error)) {
+            Fail(exitFileError, error);
+            return;
+        }
+        const int learned = LearnedCount(objectBase.deviceTable);
+        PrintResult(QStringLiteral("saved %1 objects (%2 learned) to %3\n")
+                        .arg(objectCount)
+                        .arg(learned)
+                        .arg(file),
+                    {{QStringLiteral("command"), options.commandName},
+                     {QStringLiteral("file"), file},
+                     {QStringLiteral("objects"), objectCount},
+                     {QStringLiteral("learned"), learned}});
+        Finish(exitDone);
+        return;
+    }
+    case CliCommand::WriteBase: {
+        const int learned = LearnedCount(objectBase.fileTable);
+        PrintResult(QStringLiteral("wrote %1 objects (%2 learned) from %3\n")
+                        .arg(objectCount)
+                        .arg(learned)
+                        .arg(file),
+                    {{QStringLiteral("command"), options.commandName},
+                     {QStringLiteral("file"), file},
+                     {QStringLiteral("objects"), objectCount},
+                     {QStringLiteral("learned"), learned}});
+        Finish(exitDone);
+        return;
+    }
+    case CliCommand::VerifyBase: {
+        if (objectBase.deviceBaseComplete != 1) {
+            Fail(exitNoAnswer, QStringLiteral("the console's base was not read completely"));
+            return;
+        }
+        const std::vector<int> objects =
+            DifferingObjects(objectBase.deviceTable, objectBase.fileTable);
+        PrintResult(DifferenceLines(objects, objectBase.deviceTable, objectBase.fileTable),
+                    {{QStringLiteral("command"), options.commandName},
+                     {QStringLiteral("file"), file},
+                     {QStringLiteral("differences"),
+                      DifferencesJson(objects, objectBase.deviceTable, QStringLiteral("console"),
+                                      objectBase.fileTable, QStringLiteral("file"))}});
+        Finish(objects.empty() ? exitDone : exitDifferences);
+        return;
+    }
+    case CliCommand::ReadNumber:
+    case CliCommand::WriteNumber: {
+        // Never a made-up result: only what the console's reply showed.
+        if (!objectShown) {
+            Fail(exitNoAnswer, QStringLiteral("no object was shown from the console's reply"));
+            return;
+        }
+        const auto byte1 = LineByte(objectShown->byte1);
+        const auto byte2 = LineByte(objectShown->byte2);
+        PrintResult(ObjectLine(objectShown->number, byte1, byte2) + '\n',
+                    ObjectJson(options.commandName, objectShown->number, byte1, byte2));
+        Finish(exitDone);
+        return;
+    }
+    case CliCommand::ReadSetup:
+    case CliCommand::WriteSetup:
+        if (!settingsShown) {
+            Fail(exitNoAnswer, QStringLiteral("no settings were shown from the console's reply"));
+            return;
+        }
+        if (options.command == CliCommand::WriteSetup && !settingsWritten) {
+            settingsWritten = true;
+            const SetupValues values = MergeSetup(options.setupChange, *settingsShown);
+            settingsShown.reset();
+            // The session takes a new operation only once it is idle again, which
+            // may be after the signal that reported the read's end.
+            QMetaObject::invokeMethod(
+                this,
+                [this, values] {
+                    if (!finished)
+                        emit writeSetupRequested(values);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        PrintResult(SetupLines(*settingsShown), SetupJson(options.commandName, *settingsShown));
+        Finish(exitDone);
+        return;
+    case CliCommand::Show:
+    case CliCommand::Diff:
+        return;
+    }
+}
+
+void CCliRunner::OnInterrupted() {
+    if (finished)
+        return;
+    Fail(exitInterrupted, QStringLiteral("interrupted; nothing was saved"));
+}
+
+void CCliRunner::PrintResult(const QString& text, const QJsonObject& json) {
+    terminal.writeOut(options.json ? JsonLine(json) : text);
+}
+
+void CCliRunner::Fail(int code, const QString& why) {
+    WriteErrLine(QStringLiteral("kelvarin-cli: ") + why);
+    Finish(code);
+}
+
+void CCliRunner::Finish(int code) {
+    if (finished)
+        return;
+    ClearProgress();
+    finished = true;
+    exitCode = code;
+    if (portOpen) {
+        portOpen = false;
+        emit closePortRequested();
+    }
+    emit done(code);
+}
+
+void CCliRunner::WriteErrLine(const QString& line) {
+    const bool redraw = progressOnScreen;
+    ClearProgress();
+    terminal.writeErr(line + '\n');
+    if (redraw)
+        ShowProgress();
+}
+
+void CCliRunner::ShowProgress() {
+    if (!terminal.errorIsTerminal || options.quiet)
+        return;
+    terminal.writeErr(QLatin1Char('\r') + ProgressLine(progressPosition));
+    progressOnScreen = true;
+}
+
+void CCliRunner::ClearProgress() {
+    if (!progressOnScreen)
+        return;
+    // Back to the start of the line and erase it, so the next text starts clean.
+    terminal.writeErr(QStringLiteral("\r\x1b[K"));
+    progressOnScreen = false;
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "base/ObjectBase.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleCommand.h"
+#include "cli/PortChoice.h"
+#include "cli/ResultText.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class CLineFile;
+
+// How an operation of the exchange session ended.
+enum class OperationOutcome { Completed, NoAnswer, Declined };
+
+// The terminal kelvarin-cli runs on.
+struct CliTerminal {
+    std::function<void(const QString& text)> writeOut;
+    std::function<void(const QString& text)> writeErr;
+    bool inputIsTerminal = false;
+    bool errorIsTerminal = false; // the progress bar is shown only then
+    // Asks a y/N question on the terminal; true for yes.
+    std::function<bool(const QString& question)> askYesNo;
+};
+
+// Runs one prepared console command on the exchange session, as a front end of
+// its own beside the window's panel: it asks for the port and the operation
+// through its signals, and takes the session's signals in its On... functions.
+// The session does the exchange; this decides what the command prints, what it
+// saves, what it answers to the overwrite question and how the program ends.
+class CCliRunner : public QObject {
+    Q_OBJECT
+public:
+    CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
+               CliTerminal terminal, CLineFile* logFile, QObject* parent = nullptr);
+
+    // Opens the port; the command starts when the session reports it open.
+    void Start();
+    int ExitCode() const { return exitCode; }
+
+    // The session's signals.
+    void OnLogLine(const QString& line);
+    void OnProgressRange(int minimum, int maximum);
+    void OnProgressPos(int position);
+    void OnObjectShown(int objectNumber, int transmitterByte1, int transmitterByte2,
+                       int stateIndex);
+    void OnSettingsShown(int modeIndex, int periodIndex, int relayIndex, int backlightIndex,
+                         int versionMajor, int versionMinor);
+    void OnOverwriteAsked();
+    void OnFinished(OperationOutcome outcome);
+    void OnPortOpened(const QString& portName, const QString& devicePath);
+    void OnPortFailed(const QString& portName, const QString& devicePath, const QString& reason);
+    void OnDeviceLost(const QString& portName);
+    // Ctrl+C: stop at once, close the port, save nothing.
+    void OnInterrupted();
+
+signals:
+    // To the session.
+    void openPortRequested(const QString& portName);
+    void openDeviceRequested(const QString& devicePath);
+    void closePortRequested();
+    void readBaseRequested();
+    void writeBaseRequested();
+    void readNumberRequested(int objectNumber);
+    void writeNumberRequested(int objectNumber, int transmitterByte1, int transmitterByte2);
+    void readSetupRequested();
+    void writeSetupRequested(const SetupValues& values);
+    void overwriteAnswered(bool overwrite);
+    // The command is over; the program ends with exitCode.
+    void done(int exitCode);
+
+private:
+    void StartOperation();
+    void Complete();
+    void PrintResult(const QString& text, const QJsonObject& json);
+    void Fail(int code, const QString& why);
+    void Finish(int code);
+    void WriteErrLine(const QString& line);
+    void ShowProgress();
+    void ClearProgress();
+
+    const CliOptions options;
+    const PortChoice port;
+    CObjectBase& objectBase;
+    CliTerminal terminal;
+    CLineFile* logFile;
+
+    bool portOpen = false;
+    bool settingsWritten = false; // write-setup: the write follows the read
+    bool finished = false;
+    int exitCode = exitDone;
+    std::optional<ObjectRecord> objectShown; // number, byte1, byte2 of the last object reply
+    std::optional<SettingsShown> settingsShown;
+    bool progressOfBase = false; // the bar counts blocks
+    int progressPosition = 0;
+    bool progressOnScreen = false;
+};

@@ -1,0 +1,48 @@
+#include "cli/ConsoleCommand.h"
+
+#include "cli/BaseFiles.h"
+#include "exchange/EditorMapping.h"
+
+bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
+                           CliResult& stop) {
+    QString error;
+    switch (options.command) {
+    case CliCommand::WriteBase:
+    case CliCommand::VerifyBase:
+        if (!LoadBaseFile(options.files.at(0), objectBase.fileTable, error)) {
+            stop = {exitFileError, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
+            return false;
+        }
+        objectBase.fileBaseLoaded = 1;
+        break;
+    case CliCommand::ReadBase:
+        if (!CheckSaveTarget(options.files.at(0), options.force, error)) {
+            stop = {exitFileError, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
+            return false;
+        }
+        break;
+    default:
+        break;
+    }
+    // The simulated console brings its own port.
+    if (!options.demo && !ChoosePort(options.port, port, error)) {
+        stop = {exitPortFailed, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
+        return false;
+    }
+    return true;
+}
+
+CliResult NotConnected(const CliOptions& options) {
+    return {exitNotConnected,
+            {},
+            QStringLiteral("kelvarin-cli: %1 is not available yet: this build cannot run "
+                           "console operations from the command line; use the window\n")
+                .arg(options.commandName)};
+}
+
+SetupValues MergeSetup(const SetupChange& change, const SettingsShown& read) {
+    return {change.mode.value_or(ListIndexByte(read.modeIndex)),
+            change.periodCode.value_or(PeriodCodeForIndex(read.periodIndex)),
+            change.relay.value_or(ListIndexByte(read.relayIndex)),
+            change.backlight.value_or(ListIndexByte(read.backlightIndex))};
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "base/ObjectBase.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// How kelvarin-cli shows its results: lines for a person on standard output, or
+// with --json one JSON object per command.
+
+// A transmitter number as the window shows it: second byte, a point, first byte.
+QString TransmitterText(uint8_t byte1, uint8_t byte2);
+
+// "007  034.012  learned" (or "not learned").
+QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2);
+QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, uint8_t byte2);
+
+// The settings as the console reported them, as the window's lists take them:
+// mode, relay and backlight are the list index (the byte itself, even past the
+// list), the channel period the index of its item.
+struct SettingsShown {
+    int modeIndex = 0;
+    int periodIndex = 3;
+    int relayIndex = 0;
+    int backlightIndex = 1;
+    int versionMajor = 0;
+    int versionMinor = 0;
+};
+
+// One line a setting: "mode       РУЧНОЙ", ..., "version    1.05".
+QString SetupLines(const SettingsShown& settings);
+QJsonObject SetupJson(const QString& command, const SettingsShown& settings);
+
+// The learned objects of a table, one a line: "007  034.012".
+QString LearnedLines(const ObjectTable& table);
+QJsonArray LearnedJson(const ObjectTable& table);
+int LearnedCount(const ObjectTable& table);
+
+// Objects that differ, one a line: "007  034.012  255.255" (the number, then the
+// first table's transmitter number, then the second's).
+QString DifferenceLines(const std::vector<int>& objects, const ObjectTable& first,
+                        const ObjectTable& second);
+// [{"object": 7, firstKey: "034.012", secondKey: "255.255"}, ...]
+QJsonArray DifferencesJson(const std::vector<int>& objects, const ObjectTable& first,
+                           const QString& firstKey, const ObjectTable& second,
+                           const QString& secondKey);
+
+// A JSON object as one line of output.
+QString JsonLine(const QJsonObject& object);
+
+// The progress of a base read or write: blocks done of blockCount, a bar and the
+// time the remaining blocks take at 2400 baud (a request and its reply, 26 bytes
+// each, for every block), in whole seconds rounded up.
+QString ProgressLine(int blocksDone);

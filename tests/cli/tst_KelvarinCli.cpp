@@ -1,0 +1,619 @@
+#include "common/TestMain.h"
+
+#include "base/BaseFileCodec.h"
+#include "cli/CCliRunner.h"
+#include "cli/CInterruptWatch.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleCommand.h"
+#include "cli/FileCommands.h"
+#include "cli/PortChoice.h"
+#include "cli/ResultText.h"
+#include "link/CLineFile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <memory>
+
+Q_DECLARE_METATYPE(ObjectRecord)
+
+namespace {
+
+// The parsed options in a few words, so that a row can name what it expects.
+QString Describe(const CliOptions& o) {
+    QStringList parts = QStringList{o.commandName} + o.files;
+    if (o.command == CliCommand::ReadNumber || o.command == CliCommand::WriteNumber)
+        parts << QString::number(o.objectNumber);
+    if (o.command == CliCommand::WriteNumber)
+        parts << QStringLiteral("%1.%2").arg(o.transmitterByte2).arg(o.transmitterByte1);
+    const SetupChange& c = o.setupChange;
+    for (const auto& [name, code] : {std::pair{"mode", c.mode},
+                                     {"period", c.periodCode},
+                                     {"relay", c.relay},
+                                     {"backlight", c.backlight}})
+        if (code)
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(*code);
+    if (!o.port.isEmpty())
+        parts << QStringLiteral("port=") + o.port;
+    for (const auto& [name, set] : {std::pair{"demo", o.demo}, {"yes", o.yes}, {"force", o.force}})
+        if (set)
+            parts << QLatin1String(name);
+    return parts.join(QLatin1Char(' '));
+}
+
+bool Parse(QStringList arguments, CliOptions& options, CliResult& stop) {
+    arguments.prepend(QStringLiteral("kelvarin-cli"));
+    return ParseCliArguments(arguments, options, stop);
+}
+
+// A table with objects 1..600 not learned, except the ones given.
+std::unique_ptr<ObjectTable> Base(std::initializer_list<std::array<int, 3>> learned = {}) {
+    auto table = std::make_unique<ObjectTable>();
+    for (int k = 1; k <= objectCount; ++k)
+        (*table)[k] = {k, 255, 255};
+    for (const auto& [k, byte1, byte2] : learned)
+        (*table)[k] = {k, byte1, byte2};
+    return table;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray FileBytes(const ObjectTable& table) {
+    const BaseFileBytes bytes = EncodeBaseFile(table);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+QSettings Profile() {
+    return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
+}
+
+// A runner with the session's side played by the test: what the runner asks of
+// the session is recorded as words, what it prints is kept.
+struct RunnerRig {
+    CliOptions options;
+    PortChoice port;
+    CObjectBase objectBase;
+    QString out;
+    QString err;
+    QStringList requests;
+    QStringList questions;
+    bool terminalAnswer = false;
+    std::unique_ptr<CCliRunner> runner;
+
+    template <typename Signal, typename Word> void Record(Signal signal, Word word) {
+        QObject::connect(runner.get(), signal,
+                         [this, word](auto... args) { requests << word(args...); });
+    }
+
+    void Make(const QStringList& arguments, bool inputIsTerminal = false,
+              bool errorIsTerminal = false, CLineFile* logFile = nullptr, bool portOpens = true) {
+        CliResult stop;
+        QVERIFY2(Parse(arguments, options, stop), qPrintable(stop.err));
+        port.portName = QStringLiteral("COM1");
+        port.devicePath = QStringLiteral("/dev/ttyS0");
+        CliTerminal terminal{[this](const QString& text) { out += text; },
+                             [this](const QString& text) { err += text; }, inputIsTerminal,
+                             errorIsTerminal,
+                             [this](const QString& question) {
+                                 questions << question;
+                                 return terminalAnswer;
+                             }};
+        runner = std::make_unique<CCliRunner>(options, port, objectBase, terminal, logFile);
+        Record(&CCliRunner::openPortRequested, [](const QString& n) { return "open " + n; });
+        Record(&CCliRunner::closePortRequested, [] { return QStringLiteral("close"); });
+        Record(&CCliRunner::readBaseRequested, [] { return QStringLiteral("read-base"); });
+        Record(&CCliRunner::readSetupRequested, [] { return QStringLiteral("read-setup"); });
+        Record(&CCliRunner::readNumberRequested,
+               [](int n) { return QStringLiteral("read %1").arg(n); });
+        Record(&CCliRunner::writeNumberRequested, [](int n, int b1, int b2) {
+            return QStringLiteral("write %1 %2 %3").arg(n).arg(b1).arg(b2);
+        });
+        Record(&CCliRunner::writeSetupRequested, [](const SetupValues& v) {
+            return QStringLiteral("setup %1 %2 %3 %4")
+                .arg(v.setupMode)
+                .arg(v.setupPeriodCode)
+                .arg(v.setupRelay)
+                .arg(v.setupBacklight);
+        });
+        Record(&CCliRunner::overwriteAnswered,
+               [](bool yes) { return QLatin1String(yes ? "answer yes" : "answer no"); });
+        Record(&CCliRunner::done, [](int code) { return QStringLiteral("done %1").arg(code); });
+        runner->Start();
+        if (portOpens)
+            runner->OnPortOpened(port.portName, port.devicePath);
+    }
+};
+
+} // namespace
+
+class TestKelvarinCli : public QObject {
+    Q_OBJECT
+private slots:
+    void accepted_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("diff") << QStringList{"diff", "a", "b"} << "diff a b";
+        QTest::newRow("zeros") << QStringList{"read-number", "007"} << "read-number 7";
+        QTest::newRow("600") << QStringList{"read-number", "600"} << "read-number 600";
+        QTest::newRow("as shown") << QStringList{"write-number", "1", "034.012"}
+                                  << "write-number 1 34.12";
+        QTest::newRow("short parts")
+            << QStringList{"write-number", "2", "0.255"} << "write-number 2 0.255";
+        QTest::newRow("mode text")
+            << QStringList{"write-setup", "--mode", "КОМПЬЮТЕР"} << "write-setup mode=2";
+        QTest::newRow("4 min") << QStringList{"write-setup", "--period", "4"}
+                               << "write-setup period=2";
+        QTest::newRow("20 min") << QStringList{"write-setup", "--period", "20"}
+                                << "write-setup period=10";
+        QTest::newRow("off") << QStringList{"write-setup", "--period", "off"}
+                             << "write-setup period=1";
+        QTest::newRow("all") << QStringList{"write-setup", "--mode",   "1",
+                                            "--relay",     "3 СЕК",    "--backlight",
+                                            "ПРИ РАБОТЕ",  "--period", "16"}
+                             << "write-setup mode=1 period=8 relay=1 backlight=1";
+        QTest::newRow("port after command") << QStringList{"read-setup", "--port", "/dev/ttyUSB0"}
+                                            << "read-setup port=/dev/ttyUSB0";
+        QTest::newRow("port for the run") << QStringList{"--port", "COM1=/dev/pts/3", "read-setup"}
+                                          << "read-setup port=COM1=/dev/pts/3";
+        QTest::newRow("flags") << QStringList{"--demo", "--yes", "read-base", "x", "--force"}
+                               << "read-base x demo yes force";
+    }
+    void accepted() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        CliOptions options;
+        CliResult stop;
+        QVERIFY2(Parse(arguments, options, stop), qPrintable(stop.err));
+        QCOMPARE(Describe(options), expected);
+    }
+
+    void usageErrors_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("nothing") << QStringList{} << "no command";
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command";
+        QTest::newRow("unknown option") << QStringList{"--baud", "show", "a"} << "baud";
+        QTest::newRow("no file") << QStringList{"show"} << "takes 1";
+        QTest::newRow("one file") << QStringList{"diff", "a"} << "takes 2";
+        QTest::newRow("extra") << QStringList{"read-setup", "x"} << "takes 0";
+        for (const char* n : {"0", "601", "+5", "5x", "0x1", "1000", " 5"})
+            QTest::addRow("object %s", n) << QStringList{"read-number", n} << "object number";
+        for (const char* t : {"256.0", "1.2.3", "12", ".5", "12.", "1,2", "1.0256"})
+            QTest::addRow("transmitter %s", t)
+                << QStringList{"write-number", "1", t} << "transmitter number";
+        for (const char* m : {"3", "ручной", "MANUAL", "РУЧНОЙ "})
+            QTest::addRow("mode %s", m)
+                << QStringList{"write-setup", "--mode", m} << "--mode takes";
+        for (const char* p : {"5", "22", "2", "0", "OFF", "10 МИН", ""})
+            QTest::addRow("period '%s'", p)
+                << QStringList{"write-setup", "--period", p} << "--period takes";
+        QTest::newRow("nothing to write") << QStringList{"write-setup"} << "at least one";
+        QTest::newRow("setting elsewhere")
+            << QStringList{"read-setup", "--relay", "1"} << "belong to write-setup";
+        QTest::newRow("force elsewhere") << QStringList{"show", "a", "--force"} << "--force";
+        QTest::newRow("bare device") << QStringList{"--port", "ttyUSB0", "read-setup"} << "--port";
+        QTest::newRow("COM5") << QStringList{"--port", "COM5", "read-setup"} << "--port takes";
+        QTest::newRow("demo, port")
+            << QStringList{"--demo", "--port", "COM1", "read-setup"} << "--demo";
+        QTest::newRow("port twice")
+            << QStringList{"--port", "COM1", "--port", "COM2", "read-setup"} << "more than once";
+    }
+    void usageErrors() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, reason);
+        CliOptions options;
+        CliResult stop;
+        QVERIFY(!Parse(arguments, options, stop));
+        QCOMPARE(stop.exitCode, int(exitUsage));
+        QCOMPARE(stop.out, QString());
+        QVERIFY2(stop.err.contains(reason), qPrintable(stop.err));
+        QVERIFY(stop.err.contains(QStringLiteral("Usage: kelvarin-cli")));
+    }
+
+    // Every option has its line in --help and its entry in the manual page.
+    void helpAndManualNameEveryOption() {
+        CliOptions options;
+        CliResult stop;
+        QVERIFY(!Parse({QStringLiteral("--help")}, options, stop));
+        QCOMPARE(stop.exitCode, int(exitDone));
+        static const QRegularExpression optionLine(QStringLiteral("^\\s+(?:-\\w, )?(--[a-z-]+)"),
+                                                   QRegularExpression::MultilineOption);
+        QStringList named;
+        for (const QRegularExpressionMatch& match : optionLine.globalMatch(stop.out))
+            named << match.captured(1);
+        named.sort();
+        QCOMPARE(named, (QStringList{"--backlight", "--demo", "--force", "--help", "--help-all",
+                                     "--json", "--log-file", "--mode", "--period", "--port",
+                                     "--quiet", "--relay", "--trace-file", "--version", "--yes"}));
+        QFile manual(QStringLiteral(KELVARIN_CLI_MANUAL));
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(manual.readAll()).remove(QLatin1Char('\\'));
+        for (const QString& option : named)
+            QVERIFY2(option == "--help-all" || page.contains(option), qPrintable(option));
+
+        QVERIFY(!Parse({QStringLiteral("--version")}, options, stop));
+        QCOMPARE(stop.out, QStringLiteral("kelvarin-cli " KELVARIN_VERSION "\n"));
+    }
+
+    void show() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.kvb"));
+        WriteFile(path, FileBytes(*Base({{7, 12, 34}, {600, 0, 255}, {9, 255, 0}})));
+        CliOptions options;
+        options.files = QStringList{path};
+        QCOMPARE(RunShow(options).out,
+                 QStringLiteral("007  034.012\n009  000.255\n600  255.000\n"));
+        options.json = true;
+        const QJsonObject json = QJsonDocument::fromJson(RunShow(options).out.toUtf8()).object();
+        QCOMPARE(json[QStringLiteral("learned")].toInt(), 3);
+        QCOMPARE(json[QStringLiteral("objects")].toArray().at(0).toObject(),
+                 (QJsonObject{{"object", 7}, {"transmitter", "034.012"}}));
+    }
+
+    void diff_data() {
+        QTest::addColumn<ObjectRecord>(
+            "other"); // object 7 of the second file; the first has 034.012
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("same") << ObjectRecord{7, 12, 34} << "";
+        QTest::newRow("other number") << ObjectRecord{7, 12, 35} << "007  034.012  035.012\n";
+        QTest::newRow("not learned") << ObjectRecord{7, 255, 255} << "007  034.012  255.255\n";
+        // Only the low 8 bits reach the console; the number field never does.
+        QTest::newRow("high bits") << ObjectRecord{7, 12 + 0x100, 34} << "";
+        QTest::newRow("number field") << ObjectRecord{0, 12, 34} << "";
+    }
+    void diff() {
+        QFETCH(ObjectRecord, other);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        CliOptions options;
+        options.files =
+            QStringList{dir.filePath(QStringLiteral("1")), dir.filePath(QStringLiteral("2"))};
+        WriteFile(options.files[0], FileBytes(*Base({{7, 12, 34}})));
+        auto second = Base();
+        (*second)[7] = other;
+        WriteFile(options.files[1], FileBytes(*second));
+        const CliResult result = RunDiff(options);
+        QCOMPARE(result.out, expected);
+        QCOMPARE(result.exitCode, int(expected.isEmpty() ? exitDone : exitDifferences));
+        options.json = true;
+        const QJsonObject json = QJsonDocument::fromJson(RunDiff(options).out.toUtf8()).object();
+        QCOMPARE(json[QStringLiteral("differences")].toArray().size(), expected.isEmpty() ? 0 : 1);
+    }
+
+    void objectLine_data() {
+        QTest::addColumn<int>("byte1");
+        QTest::addColumn<int>("byte2");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("learned") << 12 << 34 << "007  034.012  learned";
+        QTest::newRow("not learned") << 255 << 255 << "007  255.255  not learned";
+        QTest::newRow("one byte 255") << 255 << 0 << "007  000.255  learned";
+    }
+    void objectLine() {
+        QFETCH(int, byte1);
+        QFETCH(int, byte2);
+        QFETCH(QString, expected);
+        QCOMPARE(ObjectLine(7, uint8_t(byte1), uint8_t(byte2)), expected);
+        QCOMPARE(ObjectJson("read-number", 7, uint8_t(byte1), uint8_t(byte2))["learned"].toBool(),
+                 !expected.endsWith(QStringLiteral("not learned")));
+    }
+
+    void setup_data() {
+        QTest::addColumn<QList<int>>("shown"); // mode, period index, relay, backlight, version
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QByteArray>("period"); // its JSON
+        QTest::newRow("as the window starts")
+            << QList<int>{0, 3, 0, 1, 1, 5}
+            << "mode       РУЧНОЙ\nperiod     10 МИН\nrelay      2 МИН\nbacklight  ПРИ РАБОТЕ\n"
+               "version    1.05\n"
+            << QByteArray(R"({"code":5,"minutes":10,"text":"10 МИН"})");
+        QTest::newRow("off, past the lists")
+            << QList<int>{3, 9, 2, 7, 2, 10}
+            << "mode       3 (not in the window's list)\nperiod     ВЫКЛ\nrelay      СБРОС\n"
+               "backlight  7 (not in the window's list)\nversion    2.10\n"
+            << QByteArray(R"({"code":1,"minutes":null,"text":"ВЫКЛ"})");
+    }
+    void setup() {
+        QFETCH(QList<int>, shown);
+        QFETCH(QString, lines);
+        QFETCH(QByteArray, period);
+        const SettingsShown settings{shown[0], shown[1], shown[2], shown[3], shown[4], shown[5]};
+        QCOMPARE(SetupLines(settings), lines);
+        const QJsonObject json = SetupJson(QStringLiteral("read-setup"), settings);
+        QCOMPARE(QJsonDocument(json["period"].toObject()).toJson(QJsonDocument::Compact), period);
+        QCOMPARE(json["mode"].toObject()["code"].toInt(), shown[0]);
+    }
+
+    void progress_data() {
+        QTest::addColumn<int>("blocks");
+        QTest::addColumn<QString>("expected");
+        // A block is 52 bytes on the line, 216.7 ms at 2400 baud.
+        QTest::newRow("start") << 0 << "blocks  0/60 [------------------------------] 13 s left";
+        QTest::newRow("half") << 30 << "blocks 30/60 [###############---------------]  7 s left";
+        QTest::newRow("last") << 59 << "blocks 59/60 [#############################-]  1 s left";
+        QTest::newRow("done") << 60 << "blocks 60/60 [##############################]  0 s left";
+    }
+    void progress() {
+        QFETCH(int, blocks);
+        QFETCH(QString, expected);
+        QCOMPARE(ProgressLine(blocks), expected);
+    }
+
+    void portChoice_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("stored");       // NumComPort; -1 for none
+        QTest::addColumn<QString>("expected"); // "name device", or "" when refused
+        QTest::newRow("COM2") << "COM2" << 4 << "COM2 /dev/ttyS1";
+        QTest::newRow("profile's device") << "com3" << 0 << "COM3 /dev/ttyUSB3";
+        QTest::newRow("for the run") << "COM1=/dev/pts/7" << 0 << "COM1 /dev/pts/7";
+        QTest::newRow("device") << "/dev/ttyACM0" << 0 << " /dev/ttyACM0";
+        QTest::newRow("stored") << "" << 2 << "COM3 /dev/ttyUSB3";
+        QTest::newRow("none stored") << "" << -1 << "COM1 /dev/ttyS0";
+        QTest::newRow("stored 7") << "" << 7 << "COM1 /dev/ttyS0";
+        QTest::newRow("stored OFF") << "" << 4 << "";
+    }
+    void portChoice() {
+        QFETCH(QString, option);
+        QFETCH(int, stored);
+        QFETCH(QString, expected);
+        Profile().clear();
+        Profile().setValue(QStringLiteral("Ports/COM3"), QStringLiteral("/dev/ttyUSB3"));
+        if (stored >= 0)
+            Profile().setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), stored);
+        const QStringList keysBefore = Profile().allKeys();
+        PortChoice choice;
+        QString error;
+        const bool chosen = ChoosePort(option, choice, error);
+        QCOMPARE(chosen ? choice.portName + ' ' + choice.devicePath : QString(), expected);
+        QCOMPARE(error.isEmpty(), chosen);
+        QCOMPARE(Profile().allKeys(), keysBefore);
+        Profile().clear();
+    }
+
+    // The built program: what it checks before any port, and where its output goes.
+    void exitStatus_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QString>("out");
+        const QString noPort = QStringLiteral("--port=/nonexistent/tty");
+        QTest::newRow("usage") << QStringList{"read-number", "0"} << 1 << "Usage:"
+                               << "";
+        QTest::newRow("trace file")
+            << QStringList{"--trace-file", "{dir}/no/t", "show", "{good}"} << 1 << "trace file"
+            << "";
+        QTest::newRow("log file") << QStringList{"--log-file", "{dir}/no/l", "show", "{good}"} << 1
+                                  << "log file"
+                                  << "";
+        QTest::newRow("show") << QStringList{"show", "{good}"} << 0 << ""
+                              << "007  034.012\n";
+        QTest::newRow("diff") << QStringList{"diff", "{good}", "{empty}"} << 4 << ""
+                              << "007  034.012  255.255\n";
+        QTest::newRow("missing file") << QStringList{"show", "{dir}/none"} << 5 << "none"
+                                      << "";
+        QTest::newRow("short base")
+            << QStringList{noPort, "write-base", "{short}"} << 5 << "7211 bytes"
+            << "";
+        QTest::newRow("long base")
+            << QStringList{noPort, "verify-base", "{long}"} << 5 << "longer than 7212"
+            << "";
+        QTest::newRow("read-base over a file")
+            << QStringList{noPort, "read-base", "{good}"} << 5 << "--force"
+            << "";
+        QTest::newRow("no port chosen") << QStringList{"read-setup"} << 3 << "OFF"
+                                        << "";
+        // Until the console commands run on the exchange session they say so,
+        // and print no result.
+        QTest::newRow("not connected") << QStringList{noPort, "--force", "read-base", "{good}"}
+                                       << int(exitNotConnected) << "not available yet"
+                                       << "";
+    }
+    void exitStatus() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QFETCH(QString, out);
+        QTemporaryDir dir;
+        const QByteArray good = FileBytes(*Base({{7, 12, 34}}));
+        WriteFile(dir.filePath(QStringLiteral("good")), good);
+        WriteFile(dir.filePath(QStringLiteral("empty")), FileBytes(*Base()));
+        WriteFile(dir.filePath(QStringLiteral("short")), good.left(good.size() - 1));
+        WriteFile(dir.filePath(QStringLiteral("long")), good + '\0');
+        for (QString& argument : arguments)
+            argument.replace(QStringLiteral("{dir}"), dir.path())
+                .replace(QRegularExpression(QStringLiteral("\\{(\\w+)\\}")), dir.path() + "/\\1");
+        QSettings(dir.filePath(QStringLiteral("profile/Merovane_Kelvar_VX-418K/Kelvarin.conf")),
+                  QSettings::IniFormat)
+            .setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 4);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           dir.filePath(QStringLiteral("profile")));
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        cli.start(QStringLiteral(KELVARIN_CLI_EXE), arguments);
+        QVERIFY(cli.waitForFinished(30000));
+        const QString errText = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), exitCode);
+        QVERIFY2(errText.contains(err), qPrintable(errText));
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out);
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("good"))).size(), qint64(good.size()));
+    }
+
+    void runnerReadsNumber() {
+        RunnerRig rig;
+        rig.Make({"--json", "read-number", "7"});
+        QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7"}));
+        rig.runner->OnObjectShown(7, 12, 34, 1);
+        rig.runner->OnFinished(OperationOutcome::Completed);
+        QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7", "close", "done 0"}));
+        QCOMPARE(rig.out, QStringLiteral(R"({"command":"read-number","learned":true,)"
+                                         R"("object":7,"transmitter":"034.012"})"
+                                         "\n"));
+    }
+
+    void runnerEnds_data() {
+        QTest::addColumn<int>("outcome"); // -1: the port fails to open
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("no answer") << int(OperationOutcome::NoAnswer) << "close done 2"
+                                   << "did not answer";
+        QTest::newRow("declined") << int(OperationOutcome::Declined) << "close done 6"
+                                  << "not overwritten";
+        // Completed without an object reply shown: no result is made up.
+        QTest::newRow("nothing shown") << int(OperationOutcome::Completed) << "close done 2"
+                                       << "no object";
+        QTest::newRow("port fails") << -1 << "open COM1 done 3"
+                                    << "COM1 (/dev/ttyS0) cannot be opened: Permission denied";
+    }
+    void runnerEnds() {
+        QFETCH(int, outcome);
+        QFETCH(QString, ending);
+        QFETCH(QString, err);
+        RunnerRig rig;
+        rig.Make({"write-number", "7", "1.2"}, false, false, nullptr, outcome >= 0);
+        if (outcome < 0)
+            rig.runner->OnPortFailed("COM1", "/dev/ttyS0", "Permission denied");
+        else
+            rig.runner->OnFinished(OperationOutcome(outcome));
+        QCOMPARE(rig.requests.mid(rig.requests.size() - 2).join(' '), ending);
+        QVERIFY2(rig.err.contains(err), qPrintable(rig.err));
+        QCOMPARE(rig.out, QString());
+    }
+
+    void runnerOverwrite_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<bool>("operatorSaysYes");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("--yes") << true << true << false << 0 << "answer yes";
+        QTest::newRow("terminal y") << false << true << true << 1 << "answer yes";
+        QTest::newRow("terminal n") << false << true << false << 1 << "answer no";
+        QTest::newRow("no terminal") << false << false << true << 0 << "answer no";
+    }
+    void runnerOverwrite() {
+        QFETCH(bool, yes);
+        QFETCH(bool, terminal);
+        QFETCH(bool, operatorSaysYes);
+        QFETCH(int, questions);
+        QFETCH(QString, answer);
+        RunnerRig rig;
+        rig.terminalAnswer = operatorSaysYes;
+        rig.Make(QStringList{"write-number", "7", "34.12"} +
+                     (yes ? QStringList{"--yes"} : QStringList{}),
+                 terminal);
+        QCOMPARE(rig.requests.last(), QStringLiteral("write 7 12 34"));
+        rig.runner->OnOverwriteAsked();
+        QCOMPARE(rig.requests.last(), answer);
+        QCOMPARE(rig.questions.size(), questions);
+        QVERIFY(!questions || rig.questions[0].contains(QStringLiteral("007 with 034.012? [y/N]")));
+        QCOMPARE(rig.err.contains(QStringLiteral("no terminal")), !terminal && !yes);
+    }
+
+    // Only the given setting changes; the others go back as read, a mode past
+    // the list as it came and the channel period as the code of its item.
+    void runnerWritesSetup() {
+        RunnerRig rig;
+        rig.Make({"write-setup", "--relay", "СБРОС"});
+        QCOMPARE(rig.requests.last(), QStringLiteral("read-setup"));
+        rig.runner->OnSettingsShown(3, 9, 0, 1, 1, 5);
+        rig.runner->OnFinished(OperationOutcome::Completed);
+        QCOMPARE(rig.out, QString());
+        // The write goes out once the session is back from reporting the read.
+        QTRY_COMPARE(rig.requests.last(), QStringLiteral("setup 3 1 2 1"));
+        rig.runner->OnSettingsShown(3, 9, 2, 1, 1, 5);
+        rig.runner->OnFinished(OperationOutcome::Completed);
+        QVERIFY(rig.out.contains(QStringLiteral("relay      СБРОС\n")));
+        QCOMPARE(rig.requests.last(), QStringLiteral("done 0"));
+    }
+
+    void runnerReadsBase_data() {
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<bool>("interrupted");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("saved") << true << false << 0;
+        QTest::newRow("incomplete base") << false << false << 5;
+        QTest::newRow("Ctrl+C") << true << true << 130;
+    }
+    void runnerReadsBase() {
+        QFETCH(bool, complete);
+        QFETCH(bool, interrupted);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("x.kvb"));
+        RunnerRig rig;
+        rig.Make({"read-base", path});
+        rig.objectBase.deviceTable = *Base({{7, 12, 34}});
+        rig.objectBase.deviceBaseComplete = complete ? 1 : 0;
+        if (interrupted)
+            rig.runner->OnInterrupted();
+        rig.runner->OnFinished(OperationOutcome::Completed); // too late after Ctrl+C
+        QCOMPARE(rig.requests.mid(1).join(' '),
+                 QStringLiteral("read-base close done %1").arg(exitCode));
+        QCOMPARE(QFileInfo(path).size(), exitCode == 0 ? qint64(baseFileSize) : 0);
+        QCOMPARE(rig.out, exitCode == 0
+                              ? QStringLiteral("saved 600 objects (1 learned) to %1\n").arg(path)
+                              : QString());
+    }
+
+    void runnerVerifiesBase() {
+        RunnerRig rig;
+        rig.Make({"verify-base", "f.kvb"});
+        rig.objectBase.fileTable = *Base({{7, 12, 34}, {8, 1, 2}});
+        rig.objectBase.deviceTable = *Base({{8, 1, 2}});
+        rig.objectBase.deviceBaseComplete = 1;
+        rig.runner->OnFinished(OperationOutcome::Completed);
+        QCOMPARE(rig.out, QStringLiteral("007  255.255  034.012\n"));
+        QCOMPARE(rig.runner->ExitCode(), int(exitDifferences));
+    }
+
+    void runnerLogAndProgress_data() {
+        QTest::addColumn<bool>("quiet");
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("terminal") << false << true;
+        QTest::newRow("pipe") << false << false;
+        QTest::newRow("quiet") << true << true;
+    }
+    void runnerLogAndProgress() {
+        QFETCH(bool, quiet);
+        QFETCH(bool, terminal);
+        QTemporaryDir dir;
+        CLineFile logFile;
+        QVERIFY(logFile.Open(dir.filePath(QStringLiteral("log"))));
+        RunnerRig rig;
+        rig.Make(QStringList{"write-base", "f"} + (quiet ? QStringList{"--quiet"} : QStringList{}),
+                 false, terminal, &logFile);
+        rig.runner->OnProgressRange(0, 60);
+        rig.runner->OnProgressPos(30);
+        const QString line = QStringLiteral("12:00:00 - Установлена связь с ПЦН");
+        rig.runner->OnLogLine(line);
+        const QString bar =
+            QStringLiteral("\rblocks 30/60 [###############---------------]  7 s left");
+        QCOMPARE(rig.err, quiet      ? QString()
+                          : terminal ? bar + "\r\x1b[K" + line + '\n' + bar
+                                     : line + '\n');
+        QFile log(dir.filePath(QStringLiteral("log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(log.readAll()), line + '\n');
+    }
+
+    void ctrlCReachesTheEventLoop() {
+        CInterruptWatch watch;
+        QVERIFY(watch.IsWatching());
+        QSignalSpy interrupted(&watch, &CInterruptWatch::interrupted);
+        std::raise(SIGINT);
+        QVERIFY(interrupted.wait(5000));
+    }
+};
+
+KELVARIN_TEST_MAIN(TestKelvarinCli)
+#include "tst_KelvarinCli.moc"
