@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -93,7 +94,10 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     baseModel = new CObjectBaseModel(objectBase, this);
     connect(&session, &CExchangeSession::blockStored, baseModel, &CObjectBaseModel::OnBlockStored);
 
-    doc.SetDialogParent(this);
+    // Base-file news comes as a box over the window, at the moment it happens.
+    connect(&doc, &CKelvarinDoc::reported, this, [this](CKelvarinDoc::Report, const QString& text) {
+        QMessageBox::warning(this, appTitle, text);
+    });
     connect(&doc, &CKelvarinDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle(doc.Title());
     UpdateRecentFileMenu();

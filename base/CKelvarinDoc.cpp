@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include <algorithm>
 
@@ -34,10 +33,6 @@ QString Shown(const QString& path) {
 CKelvarinDoc::CKelvarinDoc(CObjectBase& objectBase, QObject* parent)
     : QObject(parent), objectBase(objectBase) {}
 
-void CKelvarinDoc::SetDialogParent(QWidget* parent) {
-    dialogParent = parent;
-}
-
 void CKelvarinDoc::OnNewDocument() {
     SetPathName({});
 }
@@ -56,7 +51,7 @@ CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
     QByteArray data;
     QString error;
     if (!ReadFileStart(path, qsizetype(baseFileSize), &data, &error)) {
-        ShowFileError(tr("Cannot read file %1:\n%2"), path, error);
+        TellFileError(Report::CannotRead, path, error);
         return OpenResult::Failed;
     }
 
@@ -67,14 +62,14 @@ CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
     }
     SetPathName(absolutePath);
     if (!data.isEmpty())
-        ShowMessage(loadedText);
+        Tell(Report::Loaded, loadedText);
     return OpenResult::Opened;
 }
 
 CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
     // Refused before the file is touched, so an existing base file survives it.
     if (objectBase.deviceBaseComplete != 1) {
-        ShowMessage(refusedText);
+        Tell(Report::SaveRefused, refusedText);
         return SaveResult::Refused;
     }
     if (!StoreBase(path))
@@ -83,7 +78,7 @@ CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
     std::copy_n(objectBase.deviceTable.begin(), baseRecordCount, objectBase.fileTable.begin());
     objectBase.fileBaseLoaded = 1;
     SetPathName(AbsolutePath(path));
-    ShowMessage(loadedText);
+    Tell(Report::Saved, loadedText);
     return SaveResult::Saved;
 }
 
@@ -92,7 +87,7 @@ bool CKelvarinDoc::LoadBase(const QByteArray& data) {
     // The decoder checks the length before it writes, so a short file leaves the
     // file table exactly as it was.
     if (!DecodeBaseFile({bytes, size_t(data.size())}, objectBase.fileTable)) {
-        ShowMessage(formatText);
+        Tell(Report::FormatError, formatText);
         return false;
     }
     objectBase.fileBaseLoaded = 1;
@@ -106,7 +101,7 @@ bool CKelvarinDoc::StoreBase(const QString& path) {
     QString error;
     if (!SaveFileSafely(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                         &error)) {
-        ShowFileError(tr("Cannot write file %1:\n%2"), path, error);
+        TellFileError(Report::CannotWrite, path, error);
         return false;
     }
     return true;
@@ -129,11 +124,14 @@ void CKelvarinDoc::SetPathName(const QString& path) {
     emit titleChanged(Title());
 }
 
-void CKelvarinDoc::ShowMessage(const QString& text) {
-    QMessageBox::warning(dialogParent, QStringLiteral("Kelvarin"), text);
+// Told at the point where it happens, so a front end that shows a modal box shows
+// it before the document goes on (a failed load turns untitled only after it).
+void CKelvarinDoc::Tell(Report report, const QString& text) {
+    emit reported(report, text);
 }
 
-void CKelvarinDoc::ShowFileError(const QString& format, const QString& path,
-                                 const QString& reason) {
-    ShowMessage(format.arg(QDir::toNativeSeparators(Shown(path)), reason));
+void CKelvarinDoc::TellFileError(Report report, const QString& path, const QString& reason) {
+    const QString format = report == Report::CannotRead ? tr("Cannot read file %1:\n%2")
+                                                        : tr("Cannot write file %1:\n%2");
+    Tell(report, format.arg(QDir::toNativeSeparators(Shown(path)), reason));
 }

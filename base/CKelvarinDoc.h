@@ -5,20 +5,24 @@
 #include <QObject>
 #include <QString>
 
-class QWidget;
-
 // The document: the bridge between the object tables and base files. It keeps
-// only its path; all base data lives in CObjectBase.
+// only its path; all base data lives in CObjectBase. What an open or a save did
+// is reported as it happens, for the front end to tell the operator.
 class CKelvarinDoc : public QObject {
     Q_OBJECT
 public:
     enum class OpenResult { Opened, AlreadyOpen, Failed };
     enum class SaveResult { Saved, Refused, Failed };
+    enum class Report {
+        Loaded,      // a base file was loaded
+        Saved,       // the device table was saved
+        FormatError, // the file is too short to be a base file
+        SaveRefused, // no complete base has been read
+        CannotRead,  // the file cannot be read, or is no regular file
+        CannotWrite, // the file cannot be written, or is no regular file
+    };
 
     explicit CKelvarinDoc(CObjectBase& objectBase, QObject* parent = nullptr);
-
-    // Message boxes are shown over this window (none: no parent).
-    void SetDialogParent(QWidget* parent);
 
     // File New: untitled again; tables and flags untouched.
     void OnNewDocument();
@@ -33,16 +37,17 @@ public:
 
 signals:
     void titleChanged(const QString& title);
+    // text is the message for the operator, as the program words it.
+    void reported(CKelvarinDoc::Report report, const QString& text);
 
 private:
     bool LoadBase(const QByteArray& data);
     bool StoreBase(const QString& path);
     bool IsCurrentPath(const QString& absolutePath) const;
     void SetPathName(const QString& path);
-    void ShowMessage(const QString& text);
-    void ShowFileError(const QString& format, const QString& path, const QString& reason);
+    void Tell(Report report, const QString& text);
+    void TellFileError(Report report, const QString& path, const QString& reason);
 
     CObjectBase& objectBase;
-    QWidget* dialogParent = nullptr;
     QString pathName;
 };
