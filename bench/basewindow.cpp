@@ -4,6 +4,7 @@
 // every object learned and a file is loaded that differs in every tenth object, so every cell has
 // text.
 #include "BenchCommon.h"
+#include "BenchProfile.h"
 #include "app/CMainFrame.h"
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
@@ -49,10 +50,7 @@ void FillBase(CObjectBase& base) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir profileDir;
-    qputenv("XDG_CONFIG_HOME", profileDir.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CBenchProfile profile;
     QApplication app(argc, argv);
     {
         QSettings profile(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));

@@ -4,6 +4,7 @@
 // program runs in this process through its own start-up and exit; the flood
 // comes from the real kelvarin-sim.
 #include "BenchCommon.h"
+#include "BenchProfile.h"
 
 #include "app/CKelvarinApp.h"
 #include "app/CMainFrame.h"
@@ -176,10 +177,7 @@ int Run(const char* kind, int seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir profile;
-    qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CBenchProfile profile;
     QApplication qtApp(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     int failed = 0;

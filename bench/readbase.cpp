@@ -2,6 +2,7 @@
 // a pseudo-terminal, timed from the click to the closing log line, and compared
 // with what the line itself allows at 2400 baud.
 #include "BenchCommon.h"
+#include "BenchProfile.h"
 #include "common/WindowOnCom1.h"
 #include "panel/CKelvarinView.h"
 #include "sim/CSimPty.h"
@@ -242,10 +243,7 @@ SimFaults Paced() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir profile;
-    qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CBenchProfile profile;
     QApplication app(argc, argv);
     const double telegramLine = 26 * 10 / 2400.0;
 

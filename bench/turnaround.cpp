@@ -3,6 +3,7 @@
 // "Read Base" blocks: first with Kelvarin's window on the slave side, then with
 // floor_responder, a minimal poll/read/write loop in C, as the floor.
 #include "BenchCommon.h"
+#include "BenchProfile.h"
 #include "common/WindowOnCom1.h"
 #include "link/Telegram.h"
 #include "panel/CKelvarinView.h"
@@ -136,10 +137,7 @@ void Report(const char* what, const std::vector<double>& samples) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir profile;
-    qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CBenchProfile profile;
     QApplication app(argc, argv);
     const std::string responder =
         QApplication::applicationDirPath().toStdString() + "/floor_responder";
