@@ -1,7 +1,7 @@
 #include "cli/CliOptions.h"
 
-#include "cli/SettingTexts.h"
 #include "exchange/FrontEndOptions.h"
+#include "exchange/SettingTexts.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 #include "cli/ResultText.h"
 
 #include "cli/BaseFiles.h"
-#include "cli/SettingTexts.h"
 #include "exchange/EditorMapping.h"
+#include "exchange/SettingTexts.h"
 #include "link/Telegram.h"
 
 #include <QJsonDocument>

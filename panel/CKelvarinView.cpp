@@ -1,6 +1,7 @@
 #include "panel/CKelvarinView.h"
 
 #include "exchange/EditorMapping.h"
+#include "exchange/SettingTexts.h"
 #include "panel/CLogFile.h"
 #include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
@@ -39,7 +40,8 @@ void NameList(QComboBox& list, const char* objectName, const char* accessibleNam
     list.setAccessibleDescription(QString::fromUtf8(accessibleName));
 }
 
-void AddItems(QComboBox& list, std::initializer_list<const char*> items) {
+template <std::size_t count>
+void AddItems(QComboBox& list, const std::array<const char*, count>& items) {
     for (const char* item : items)
         list.addItem(QString::fromUtf8(item));
 }
@@ -90,7 +92,7 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     logList.setFrameShape(QFrame::Box);
     appendLogLine(TimeStamp() + QString::fromUtf8(" - Приложение запущено"));
 
-    AddItems(portList, {"COM1", "COM2", "COM3", "COM4", "OFF"});
+    AddItems(portList, std::array<const char*, 5>{"COM1", "COM2", "COM3", "COM4", "OFF"});
     PlaceList(portList, 510, 20, 610);
     NameList(portList, "port", "Port");
     connect(&session, &CExchangeSession::logLine, this, &CKelvarinView::appendLogLine);
@@ -104,7 +106,7 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     // count as the operator's pick.
     connect(&portList, &QComboBox::activated, &session, &CExchangeSession::OnPortListChange);
 
-    AddItems(objectStateList, {"НЕ ОБУЧЕН", "ОБУЧЕН"});
+    AddItems(objectStateList, objectStateTexts);
     PlaceList(objectStateList, 20, 240, 140);
     NameList(objectStateList, "objectState", "Object state");
     objectStateList.setCurrentIndex(0);
@@ -124,20 +126,19 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     Name(rightTransmitterSpin, "transmitterByte1", "Transmitter byte 1");
     SetUpSpin(rightTransmitterSpin, 0, 255, 0);
 
-    AddItems(modeList, {"РУЧНОЙ", "АВТОМАТИЧ", "КОМПЬЮТЕР"});
+    AddItems(modeList, modeTexts);
     PlaceList(modeList, 20, 330, 140);
     NameList(modeList, "mode", "Mode");
     modeList.setCurrentIndex(0);
-    AddItems(periodList, {"4 МИН", "6 МИН", "8 МИН", "10 МИН", "12 МИН", "14 МИН", "16 МИН",
-                          "18 МИН", "20 МИН", "ВЫКЛ"});
+    AddItems(periodList, periodTexts);
     PlaceList(periodList, 160, 330, 250);
     NameList(periodList, "channelPeriod", "Channel period");
     periodList.setCurrentIndex(3);
-    AddItems(relayList, {"2 МИН", "3 СЕК", "СБРОС"});
+    AddItems(relayList, relayTexts);
     PlaceList(relayList, 410, 330, 480);
     NameList(relayList, "relay", "Relay");
     relayList.setCurrentIndex(0);
-    AddItems(backlightList, {"ВЫКЛЮЧЕНА", "ПРИ РАБОТЕ", "ПОСТОЯННО"});
+    AddItems(backlightList, backlightTexts);
     PlaceList(backlightList, 270, 330, 390);
     NameList(backlightList, "backlight", "Backlight");
     backlightList.setCurrentIndex(1);
