@@ -5,8 +5,32 @@
 #include <algorithm>
 #include <functional>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <unistd.h>
+
+// A bare pseudo-terminal: the test writes into its non-blocking master side as
+// the far end of the line, the program opens slaveName. Closed when it goes.
+struct CBarePty {
+    int master = -1;
+    int slave = -1;
+    char slaveName[64] = {};
+
+    CBarePty() {
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return;
+        ::ptsname_r(master, slaveName, sizeof slaveName);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+    ~CBarePty() {
+        ::close(master);
+        ::close(slave);
+    }
+    CBarePty(const CBarePty&) = delete;
+    CBarePty& operator=(const CBarePty&) = delete;
+    bool IsOpen() const { return master >= 0; }
+};
 
 // Writes noise (bytes that are neither "~" nor 0xFF) into the non-blocking
 // master side of a pseudo-terminal until the line has taken nothing for 25 tries

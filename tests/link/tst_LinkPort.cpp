@@ -283,12 +283,10 @@ void TestLinkPort::missingDevice() {
 }
 
 void TestLinkPort::stopWhileStreaming() {
-    int master = -1;
-    int slave = -1;
-    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    char slaveName[64] = {};
-    ::ptsname_r(master, slaveName, sizeof slaveName);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    CBarePty pty;
+    QVERIFY(pty.IsOpen());
+    const int master = pty.master;
+    const char* slaveName = pty.slaveName;
 
     std::atomic<bool> stop{false};
     std::thread flood([&] {
@@ -311,19 +309,15 @@ void TestLinkPort::stopWhileStreaming() {
     stop = true;
     flood.join();
     QCOMPARE(panel.log.count(QStringLiteral("opened COM1")), rounds);
-    ::close(master);
-    ::close(slave);
 }
 
 // The window's thread takes nothing here, as when it is busy: the reader must
 // stop at its bound and leave the rest to the kernel, and lose nothing.
 void TestLinkPort::handOverIsBounded() {
-    int master = -1;
-    int slave = -1;
-    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    char slaveName[64] = {};
-    ::ptsname_r(master, slaveName, sizeof slaveName);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    CBarePty pty;
+    QVERIFY(pty.IsOpen());
+    const int master = pty.master;
+    const char* slaveName = pty.slaveName;
     Panel panel(MapCom1(slaveName));
     panel.link->OpenPort(QStringLiteral("COM1"));
 
@@ -344,8 +338,6 @@ void TestLinkPort::handOverIsBounded() {
     QTRY_COMPARE_WITH_TIMEOUT(panel.received.size(), sent.size(), 10000);
     QVERIFY(panel.received == sent);
     QCOMPARE(panel.link->BytesInFlight(), 0);
-    ::close(master);
-    ::close(slave);
 }
 
 void TestLinkPort::deviceLost() {

@@ -146,12 +146,10 @@ private slots:
     // While the operator decides about overwriting, what the console sends waits
     // within the reader's bound and the kernel, and comes in order after the answer.
     void questionHoldsBoundedBytes() {
-        int master = -1;
-        int slave = -1;
-        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        char slaveName[64] = {};
-        ::ptsname_r(master, slaveName, sizeof slaveName);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        CBarePty pty;
+        QVERIFY(pty.IsOpen());
+        const int master = pty.master;
+        const char* slaveName = pty.slaveName;
         CPortMapping mapping;
         mapping.SetOverride(QStringLiteral("COM1"), QString::fromLatin1(slaveName));
         CObjectBase objectBase;
@@ -180,8 +178,6 @@ private slots:
         QTRY_VERIFY(log->Line(log->Count() - 1)
                         .endsWith(QStringLiteral(" - Записан объект: 001 - 034.012")));
         QVERIFY(view.Session().IsIdle());
-        ::close(master);
-        ::close(slave);
     }
 
     // A pipe nobody reads for a while: the first failure is told once, the oldest
