@@ -1,5 +1,9 @@
 #include "panel/CLogList.h"
 
+#include "panel/CLogListAccessible.h"
+
+#include <QAccessible>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -14,6 +18,11 @@ constexpr int textMargin = 2; // pixels left of the text, as a list box leaves t
 } // namespace
 
 CLogList::CLogList(QWidget* parent) : QAbstractScrollArea(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&CLogListAccessible::Factory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Long lines are cut off at the right edge rather than scrolled to.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -29,6 +38,16 @@ void CLogList::Append(const QString& line) {
     const int index = Count() - 1;
     if (index - TopIndex() <= FullRowsInView())
         viewport()->update();
+    // As an item view tells of a row it inserted; a reader asks for the line if it wants it.
+    if (QAccessible::isActive() && lines.Count() <= INT_MAX) {
+        QAccessibleTableModelChangeEvent event(this,
+                                               QAccessibleTableModelChangeEvent::RowsInserted);
+        event.setFirstRow(index);
+        event.setLastRow(index);
+        event.setFirstColumn(0);
+        event.setLastColumn(0);
+        QAccessible::updateAccessibility(&event);
+    }
     emit lineAppended(index);
 }
 

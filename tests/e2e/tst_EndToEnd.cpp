@@ -2,9 +2,12 @@
 
 #include "base/BaseFileCodec.h"
 #include "common/TestMain.h"
+#include "panel/CBaseWindow.h"
+#include "panel/CObjectBaseModel.h"
 #include "panel/CRewriteDlg.h"
 
 #include <QFile>
+#include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
@@ -30,6 +33,7 @@ class TestEndToEnd : public QObject {
 private slots:
     void connectsAtStart();
     void readBaseAndSave();
+    void readBaseFillsTheBaseWindowBlockByBlock();
     void writeBaseFromFile();
     void readNumber();
     void writeNumberFreeObject();
@@ -80,6 +84,64 @@ void TestEndToEnd::readBaseAndSave() {
     const BaseFileBytes bytes = EncodeBaseFile(expected);
     QCOMPARE(ReadAll(path), QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     QCOMPARE(rig.frame->windowTitle(), QString("objects.base - Kelvarin"));
+}
+
+// The base window shows a read's progress: a block's ten rows fill when its reply
+// is taken, and the rows of blocks still to come say "not read".
+void TestEndToEnd::readBaseFillsTheBaseWindowBlockByBlock() {
+    E2eRig rig;
+    constexpr int heldBlock = 20;
+    rig.sim.WithConsole([](CSimConsole& console) {
+        FillSample(console);
+        // Below the 2 s after which a request is repeated: one reply is late, none is lost.
+        console.faults.holdUpRequest = heldBlock + 1;
+        console.faults.holdUpMs = 1500;
+    });
+    rig.frame->OnViewObjectBase();
+    QAbstractItemModel* table =
+        rig.frame->BaseWindow()->findChild<QTableView*>("objectBaseTable")->model();
+    auto consoleText = [&](int object) {
+        return table->index(object - 1, CObjectBaseModel::ConsoleColumn).data().toString();
+    };
+    auto expectedText = [](int object) {
+        return TransmitterText(object / 3 % 256, object * 7 % 256);
+    };
+    // Blocks before `filled` show the console's numbers, the others "not read".
+    auto rowsFilledUpTo = [&](int filled) {
+        for (int object = 1; object <= objectCount; ++object) {
+            const QString expected = object <= 10 * filled ? expectedText(object) : "not read";
+            if (consoleText(object) != expected)
+                return object;
+        }
+        return 0;
+    };
+
+    QList<int> changedFirstRows;
+    QList<int> wrongRows;
+    connect(&rig.frame->BaseModel(), &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex& first, const QModelIndex& last) {
+                changedFirstRows << first.row();
+                if (last.row() != first.row() + 9)
+                    wrongRows << first.row();
+                else if (const int wrong = rowsFilledUpTo(last.row() / 10 + 1))
+                    wrongRows << wrong;
+            });
+    rig.Click("Read Base");
+
+    // Held up on the block's request: the earlier blocks are shown, it and the rest are not.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sim.Requests().size() == std::size_t(heldBlock + 1),
+                             operationTimeout);
+    QCOMPARE(rowsFilledUpTo(heldBlock), 0);
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.LastMessage(),
+                              QString("База объектов прочитана из ПЦН, принято 600 объектов"),
+                              operationTimeout);
+    QList<int> blockFirstRows;
+    for (int block = 0; block < 60; ++block)
+        blockFirstRows << 10 * block;
+    QCOMPARE(changedFirstRows, blockFirstRows);
+    QCOMPARE(wrongRows, QList<int>());
+    QCOMPARE(rowsFilledUpTo(60), 0);
 }
 
 void TestEndToEnd::writeBaseFromFile() {

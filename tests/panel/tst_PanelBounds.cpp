@@ -6,6 +6,7 @@
 #include "panel/CKelvarinView.h"
 #include "panel/CLogFile.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -141,6 +142,40 @@ private slots:
         QCOMPARE(log->Line(count - 1), Stamped(101, "Тайм-аут при приеме телеграммы"));
         // A run of the same line in one second is kept once.
         QCOMPARE(log->Lines().Runs(), qsizetype(2 + 1 + 100 + 1));
+    }
+
+    // A screen reader reads the log line by line, however long it is.
+    void logLinesReachTheAccessibilityBus() {
+        CObjectBase objectBase;
+        CKelvarinView view(objectBase, NowhereMapping());
+        view.show();
+        auto* log = view.findChild<CLogList*>(QStringLiteral("log"));
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(log);
+        QVERIFY(list);
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Log"));
+        QCOMPARE(list->childCount(), log->Count());
+
+        const int first = log->Count();
+        constexpr int lines = 200000;
+        for (int i = 0; i < lines; ++i)
+            view.appendLogLine(
+                Stamped(i / 100, i % 2 ? "Ошибка CRC телеграммы" : "Нет связи с ПЦН"));
+        QCOMPARE(list->childCount(), log->Count());
+        const int deep = first + 123457;
+        QCOMPARE(list->child(deep)->text(QAccessible::Name),
+                 Stamped(1234, "Ошибка CRC телеграммы"));
+        for (const int index : {0, deep, log->Count() - 1}) {
+            QAccessibleInterface* line = list->child(index);
+            QCOMPARE(line->role(), QAccessible::ListItem);
+            QCOMPARE(line->text(QAccessible::Name), log->Line(index));
+            QCOMPARE(list->indexOfChild(line), index);
+            QCOMPARE(line->parent(), list);
+            QCOMPARE(list->child(index), line); // asked again, the same line
+        }
+        QCOMPARE(list->child(log->Count()), nullptr);
+        QVERIFY(list->child(log->Count() - 1)->rect().isValid()); // the log follows its end
+        QVERIFY(list->child(0)->state().offscreen);
     }
 
     // While the operator decides about overwriting, what the console sends waits
