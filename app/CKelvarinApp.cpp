@@ -2,8 +2,8 @@
 
 #include "app/CMainFrame.h"
 #include "app/CommandLine.h"
-#include "app/DemoConsole.h"
 #include "app/Profile.h"
+#include "sim/DemoConsole.h"
 
 #include <cstdio>
 

@@ -5,6 +5,7 @@
 #include "cli/ConsoleCommand.h"
 #include "cli/PortChoice.h"
 #include "cli/ResultText.h"
+#include "exchange/CExchangeSession.h"
 
 #include <QObject>
 #include <QString>
@@ -14,17 +15,15 @@
 
 class CLineFile;
 
-// How an operation of the exchange session ended.
-enum class OperationOutcome { Completed, NoAnswer, Declined };
-
 // The terminal kelvarin-cli runs on.
 struct CliTerminal {
     std::function<void(const QString& text)> writeOut;
     std::function<void(const QString& text)> writeErr;
     bool inputIsTerminal = false;
     bool errorIsTerminal = false; // the progress bar is shown only then
-    // Asks a y/N question on the terminal; true for yes.
-    std::function<bool(const QString& question)> askYesNo;
+    // Asks a y/N question on the terminal; true for yes, nothing when Ctrl+C
+    // came instead of an answer.
+    std::function<std::optional<bool>(const QString& question)> askYesNo;
 };
 
 // Runs one prepared console command on the exchange session, as a front end of
@@ -46,12 +45,10 @@ public:
     void OnLogLine(const QString& line);
     void OnProgressRange(int minimum, int maximum);
     void OnProgressPos(int position);
-    void OnObjectShown(int objectNumber, int transmitterByte1, int transmitterByte2,
-                       int stateIndex);
-    void OnSettingsShown(int modeIndex, int periodIndex, int relayIndex, int backlightIndex,
-                         int versionMajor, int versionMinor);
+    void OnObjectShown(const ObjectShown& object);
+    void OnSettingsShown(const SetupShown& settings);
     void OnOverwriteAsked();
-    void OnFinished(OperationOutcome outcome);
+    void OnFinished(CExchangeSession::Outcome outcome);
     void OnPortOpened(const QString& portName, const QString& devicePath);
     void OnPortFailed(const QString& portName, const QString& devicePath, const QString& reason);
     void OnDeviceLost(const QString& portName);
@@ -99,3 +96,7 @@ private:
     int progressPosition = 0;
     bool progressOnScreen = false;
 };
+
+// Joins the runner and the session both ways: the runner's requests become the
+// session's buttons with their operands, the session's signals the runner's On....
+void ConnectSession(CCliRunner& runner, CExchangeSession& session);
