@@ -1,12 +1,12 @@
 #include "cli/CCliRunner.h"
 
 #include "cli/BaseFiles.h"
-#include "link/CLineFile.h"
+#include "link/CLogFile.h"
 
 #include <QMetaObject>
 
 CCliRunner::CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
-                       CliTerminal terminal, CLineFile* logFile, QObject* parent)
+                       CliTerminal terminal, CLogFile* logFile, QObject* parent)
     : QObject(parent), options(options), port(port), objectBase(objectBase),
       terminal(std::move(terminal)), logFile(logFile) {}
 

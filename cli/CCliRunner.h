@@ -13,7 +13,7 @@
 #include <functional>
 #include <optional>
 
-class CLineFile;
+class CLogFile;
 
 // The terminal kelvarin-cli runs on.
 struct CliTerminal {
@@ -35,7 +35,7 @@ class CCliRunner : public QObject {
     Q_OBJECT
 public:
     CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
-               CliTerminal terminal, CLineFile* logFile, QObject* parent = nullptr);
+               CliTerminal terminal, CLogFile* logFile, QObject* parent = nullptr);
 
     // Opens the port; the command starts when the session reports it open.
     void Start();
@@ -84,7 +84,7 @@ private:
     const PortChoice port;
     CObjectBase& objectBase;
     CliTerminal terminal;
-    CLineFile* logFile;
+    CLogFile* logFile;
 
     bool portOpen = false;
     bool settingsWritten = false; // write-setup: the write follows the read

@@ -8,12 +8,13 @@
 #include "cli/FileCommands.h"
 #include "exchange/CExchangeSession.h"
 #include "exchange/FrontEndOptions.h"
-#include "link/CLineFile.h"
+#include "link/CLogFile.h"
 #include "sim/DemoConsole.h"
 
 #include <QCoreApplication>
 
 #include <cerrno>
+#include <chrono>
 #include <unistd.h>
 
 namespace {
@@ -38,7 +39,7 @@ std::optional<bool> AskOnTerminal(const QString& question) {
 
 // Runs a console command on an exchange session of its own until the runner is done.
 int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
-                 CLineFile* logFile) {
+                 CLogFile* logFile, CLogFile* traceFile) {
     std::unique_ptr<CSimPty> demoConsole;
     if (options.demo) {
         QString error;
@@ -56,7 +57,16 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
         port.mapping.SetOverride(port.devicePath, port.devicePath);
     }
 
+    // Before the session, which may still close the port as it goes.
+    std::unique_ptr<CLineTrace> trace;
+    if (traceFile)
+        trace = std::make_unique<CLineTrace>(
+            [traceFile](const std::string& line) {
+                traceFile->Append(QString::fromStdString(line));
+            },
+            [] { return std::chrono::steady_clock::now().time_since_epoch(); });
     CExchangeSession session(objectBase, port.mapping);
+    session.SetTrace(trace.get());
     CliTerminal terminal{[](const QString& text) { PrintTo(stdout, text); },
                          [](const QString& text) { PrintTo(stderr, text); },
                          isatty(STDIN_FILENO) == 1, isatty(STDERR_FILENO) == 1, AskOnTerminal};
@@ -76,8 +86,17 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
 CliResult RunCommand(const CliOptions& options) {
     // Either file that cannot be opened ends the program at start, before any
     // other file or the port is touched.
-    CLineFile traceFile;
-    CLineFile logFile;
+    CLogFile traceFile;
+    CLogFile logFile;
+    // Said once when a file stops taking lines, and once when it takes them again.
+    for (CLogFile* file : {&traceFile, &logFile}) {
+        QObject::connect(file, &CLogFile::writeFailed, [](const QString& text) {
+            PrintTo(stderr, QStringLiteral("kelvarin-cli: %1\n").arg(text));
+        });
+        QObject::connect(file, &CLogFile::writeResumed, [](const QString& text) {
+            PrintTo(stderr, QStringLiteral("kelvarin-cli: %1\n").arg(text));
+        });
+    }
     if (!options.traceFilePath.isEmpty() && !traceFile.Open(options.traceFilePath))
         return {exitUsage,
                 {},
@@ -99,10 +118,11 @@ CliResult RunCommand(const CliOptions& options) {
     CliResult stop;
     if (!PrepareConsoleCommand(options, objectBase, port, stop))
         return stop;
-    return {
-        RunOnConsole(options, objectBase, port, options.logFilePath.isEmpty() ? nullptr : &logFile),
-        {},
-        {}};
+    return {RunOnConsole(options, objectBase, port,
+                         options.logFilePath.isEmpty() ? nullptr : &logFile,
+                         options.traceFilePath.isEmpty() ? nullptr : &traceFile),
+            {},
+            {}};
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "panel/CKelvarinView.h"
 
 #include "exchange/EditorMapping.h"
-#include "panel/CLogFile.h"
+#include "link/CLogFile.h"
 #include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
 

@@ -2,6 +2,7 @@
 
 #include "base/BaseFileCodec.h"
 #include "cli/CCliRunner.h"
+#include "link/CLineTrace.h"
 #include "sim/CSimPty.h"
 
 #include <QProcess>
@@ -64,6 +65,37 @@ struct InputTerminal {
     ~InputTerminal() { close(master); }
     void Type(const char* text) const {
         [[maybe_unused]] const ssize_t written = write(master, text, strlen(text));
+    }
+};
+
+// A runner for read-number 7 on a session that the test ticks itself.
+struct InProcess {
+    CliOptions options;
+    PortChoice port;
+    CObjectBase objectBase;
+    std::unique_ptr<CExchangeSession> session;
+    std::unique_ptr<CCliRunner> runner;
+    QString err;
+    explicit InProcess(CSimPty& sim) {
+        options.command = CliCommand::ReadNumber;
+        options.commandName = QStringLiteral("read-number");
+        options.objectNumber = 7;
+        port.portName = QStringLiteral("COM1");
+        port.mapping.SetOverride(port.portName, QString::fromStdString(sim.SlavePath()));
+        session = std::make_unique<CExchangeSession>(objectBase, port.mapping);
+        runner =
+            std::make_unique<CCliRunner>(options, port, objectBase,
+                                         CliTerminal{[](const QString&) {},
+                                                     [this](const QString& text) { err += text; },
+                                                     false,
+                                                     false,
+                                                     {}},
+                                         nullptr);
+        ConnectSession(*runner, *session);
+    }
+    void Ticks(int count) {
+        for (int tick = 0; tick < count; ++tick)
+            session->ExchangeTick();
     }
 };
 
@@ -215,31 +247,52 @@ private slots:
         SimFaults silent;
         silent.silent = true;
         sim->SetFaults(silent);
-        CliOptions options;
-        options.command = CliCommand::ReadNumber;
-        options.commandName = QStringLiteral("read-number");
-        options.objectNumber = 7;
-        PortChoice port;
-        port.portName = QStringLiteral("COM1");
-        port.mapping.SetOverride(port.portName, QString::fromStdString(sim->SlavePath()));
-        CObjectBase objectBase;
-        CExchangeSession session(objectBase, port.mapping);
-        QString err;
-        CCliRunner runner(
-            options, port, objectBase,
-            {[](const QString&) {}, [&err](const QString& text) { err += text; }, false, false, {}},
-            nullptr);
-        ConnectSession(runner, session);
-        QSignalSpy done(&runner, &CCliRunner::done);
-        runner.Start();
-        for (int tick = 1; tick < 120; ++tick)
-            session.ExchangeTick();
+        InProcess cli(*sim);
+        QSignalSpy done(cli.runner.get(), &CCliRunner::done);
+        cli.runner->Start();
+        cli.Ticks(119);
         QTRY_COMPARE(sim->Requests().size(), std::size_t(3));
         QCOMPARE(done.size(), 0);
-        session.ExchangeTick();
+        cli.Ticks(1);
         QCOMPARE(done.size(), 1);
         QCOMPARE(done[0][0].toInt(), 2);
-        QVERIFY(err.contains(QStringLiteral("Нет связи с ПЦН")));
+        QVERIFY(cli.err.contains(QStringLiteral("Нет связи с ПЦН")));
+    }
+
+    // A reply with a bad checksum, then one cut short, then a good one: each
+    // request and what came back, in order, with the receive verdict.
+    void traceOfARead() {
+        QStringList lines;
+        CLineTrace trace(
+            [&lines](const std::string& line) {
+                lines << QString::fromStdString(line.substr(11)); // without the time
+            },
+            [] { return std::chrono::steady_clock::now().time_since_epoch(); });
+        SimFaults faults;
+        faults.badChecksum = true;
+        sim->SetFaults(faults);
+        InProcess cli(*sim);
+        cli.session->SetTrace(&trace);
+        cli.runner->Start();
+        cli.Ticks(1);
+        QTRY_COMPARE(lines.size(), 3);
+        faults.badChecksum = false;
+        faults.partialReply = true;
+        sim->SetFaults(faults);
+        cli.Ticks(39); // the first repeat
+        QTRY_VERIFY(sim->Requests().size() == 2 && sim->TakenByProgram());
+        cli.Ticks(10); // the cut reply times out
+        sim->SetFaults({});
+        cli.Ticks(30); // the second repeat
+        QTRY_COMPARE(lines.size(), 8);
+        const QString request = QStringLiteral(
+            "tx 7E 43 00 07 30 30 30 30 30 30 30 30 30 30 30 30 30 30 30 30 30 30 30 D8 0D 0A");
+        const QString reply = QStringLiteral(
+            "rx 7E 4F 00 07 07 64 A1 00 00 07 57 64 30 30 30 30 30 30 30 30 30 30 30 ");
+        QCOMPARE(lines, (QStringList{"open COM1 " + QString::fromStdString(sim->SlavePath()),
+                                     request, reply + "78 0D 0A  checksum error", request,
+                                     reply.left(32) + "  time-out after 10 bytes", request,
+                                     reply + "77 0D 0A  accepted O", "close"}));
     }
 };
 

@@ -8,7 +8,7 @@
 #include "cli/FileCommands.h"
 #include "cli/PortChoice.h"
 #include "cli/ResultText.h"
-#include "link/CLineFile.h"
+#include "link/CLogFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -96,7 +96,7 @@ struct RunnerRig {
     }
 
     void Make(const QStringList& arguments, bool inputIsTerminal = false,
-              bool errorIsTerminal = false, CLineFile* logFile = nullptr, bool portOpens = true) {
+              bool errorIsTerminal = false, CLogFile* logFile = nullptr, bool portOpens = true) {
         CliResult stop;
         QVERIFY2(Parse(arguments, options, stop), qPrintable(stop.err));
         port.portName = QStringLiteral("COM1");
@@ -583,7 +583,7 @@ private slots:
         QFETCH(bool, quiet);
         QFETCH(bool, terminal);
         QTemporaryDir dir;
-        CLineFile logFile;
+        CLogFile logFile;
         QVERIFY(logFile.Open(dir.filePath(QStringLiteral("log"))));
         RunnerRig rig;
         rig.Make(QStringList{"write-base", "f"} + (quiet ? QStringList{"--quiet"} : QStringList{}),
