@@ -280,7 +280,7 @@ private slots:
         faults.partialReply = true;
         sim->SetFaults(faults);
         cli.Ticks(39); // the first repeat
-        QTRY_VERIFY(sim->Requests().size() == 2 && sim->TakenByProgram());
+        QTRY_COMPARE(cli.session->Exchange().Assembler().rxCount, 10);
         cli.Ticks(10); // the cut reply times out
         sim->SetFaults({});
         cli.Ticks(30); // the second repeat
@@ -290,7 +290,7 @@ private slots:
         const QString reply = QStringLiteral(
             "rx 7E 4F 00 07 07 64 A1 00 00 07 57 64 30 30 30 30 30 30 30 30 30 30 30 ");
         QCOMPARE(lines, (QStringList{"open COM1 " + QString::fromStdString(sim->SlavePath()),
-                                     request, reply + "78 0D 0A  checksum error", request,
+                                     request, reply + "2D 0D 0A  checksum error", request,
                                      reply.left(32) + "  time-out after 10 bytes", request,
                                      reply + "77 0D 0A  accepted O", "close"}));
     }
