@@ -145,7 +145,7 @@ private slots:
 
     void command_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("input"); // "tty:y", "tty:n" or empty for a pipe
+        QTest::addColumn<QString>("input"); // "tty:y", "tty:n", "tty:^C" or empty for a pipe
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("requests");
         QTest::addColumn<QString>("out");
@@ -162,6 +162,9 @@ private slots:
             << "007  012.034  learned\n";
         QTest::newRow("overwrite, terminal n")
             << QStringList{"write-number", "7", "12.34"} << "tty:n" << 6 << "C"
+            << "";
+        QTest::newRow("overwrite, Ctrl+C at the question")
+            << QStringList{"write-number", "7", "12.34"} << "tty:^C" << 130 << "C"
             << "";
         QTest::newRow("overwrite, no terminal")
             << QStringList{"write-number", "7", "12.34"} << "" << 6 << "C"
@@ -193,10 +196,16 @@ private slots:
         InputTerminal terminal;
         QProcess cli;
         StartProgram(cli, arguments, input.isEmpty() ? QString() : terminal.slavePath);
-        if (!input.isEmpty())
+        QString err;
+        if (input == QStringLiteral("tty:^C")) {
+            QTRY_VERIFY((err += QString::fromUtf8(cli.readAllStandardError()),
+                         err.contains(QStringLiteral("[y/N]"))));
+            kill(pid_t(cli.processId()), SIGINT);
+        } else if (!input.isEmpty()) {
             terminal.Type(input.endsWith('y') ? "y\n" : "n\n");
+        }
         QVERIFY(cli.waitForFinished(30000));
-        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        err += QString::fromUtf8(cli.readAllStandardError());
         QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
         QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
                  out.replace(QStringLiteral("{"), dir.path() + '/').remove('}'));
