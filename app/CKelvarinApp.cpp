@@ -2,9 +2,11 @@
 
 #include "app/CMainFrame.h"
 #include "app/CommandLine.h"
-#include "app/DemoConsole.h"
 #include "app/Profile.h"
+#include "panel/CKelvarinView.h"
+#include "sim/DemoConsole.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -31,6 +33,18 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
         return false;
     }
 
+    if (!commandLine.traceFilePath.isEmpty()) {
+        if (!traceFile.Open(commandLine.traceFilePath)) {
+            std::fprintf(stderr, "kelvarin: cannot open the trace file %s: %s\n",
+                         qUtf8Printable(commandLine.traceFilePath),
+                         qUtf8Printable(traceFile.ErrorString()));
+            return false;
+        }
+        trace = std::make_unique<CLineTrace>(
+            [this](const std::string& line) { traceFile.Append(QString::fromStdString(line)); },
+            [] { return std::chrono::steady_clock::now().time_since_epoch(); });
+    }
+
     if (commandLine.demo) {
         QString error;
         demoConsole = StartDemoConsole(commandLine.portMapping, error);
@@ -44,6 +58,8 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
     frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, commandLine.portMapping,
                                          commandLine.logFilePath.isEmpty() ? nullptr : &logFile,
                                          demoConsole ? demoPortName : QString());
+    // The port opened with the window; the trace starts with that.
+    frame->View().Session().SetTrace(trace.get());
     if (!commandLine.fileName.isEmpty() && !frame->OpenFile(commandLine.fileName)) {
         frame.reset();
         return false;

@@ -3,7 +3,8 @@
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
-#include "panel/CLogFile.h"
+#include "link/CLineTrace.h"
+#include "link/CLogFile.h"
 #include "sim/CSimPty.h"
 
 #include <QStringList>
@@ -38,6 +39,8 @@ private:
     CRecentFileList recentFiles;
     int previewPages = 0;
     CLogFile logFile;
+    CLogFile traceFile;
+    std::unique_ptr<CLineTrace> trace; // outlives the window's session, which it watches
     // --demo only; goes after the frame, whose port leads to it.
     std::unique_ptr<CSimPty> demoConsole;
     std::unique_ptr<CMainFrame> frame;

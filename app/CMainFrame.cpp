@@ -6,9 +6,9 @@
 #include "app/Profile.h"
 #include "base/CKelvarinDoc.h"
 #include "base/NativePath.h"
+#include "link/CLogFile.h"
 #include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
-#include "panel/CLogFile.h"
 #include "panel/CObjectBaseModel.h"
 
 #include <QAction>

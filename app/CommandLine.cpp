@@ -12,6 +12,7 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
         QStringLiteral("Service tool for the VX-418K alarm monitoring console."));
     AddHelpAndVersion(parser);
     const QCommandLineOption logFileOption = LogFileOption();
+    const QCommandLineOption traceFileOption = TraceFileOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("Use <device> for port COMn (1 to 4) in this run only; may be repeated."),
@@ -21,6 +22,7 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
         QStringLiteral("Try the program without a console: a simulated console with sample "
                        "objects answers on COM1 in this run only (the profile is not changed)."));
     parser.addOption(logFileOption);
+    parser.addOption(traceFileOption);
     parser.addOption(portOption);
     parser.addOption(demoOption);
     parser.addPositionalArgument(QStringLiteral("file"),
@@ -52,6 +54,7 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
     }
     commandLine.fileName = files.value(0);
     commandLine.logFilePath = parser.value(logFileOption);
+    commandLine.traceFilePath = parser.value(traceFileOption);
     commandLine.demo = parser.isSet(demoOption);
     exitCode = 0;
     return true;

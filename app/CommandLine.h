@@ -8,6 +8,7 @@
 struct CCommandLine {
     QString fileName;         // a base file to open at start; empty for a new document
     QString logFilePath;      // --log-file: where every log line is copied as well
+    QString traceFilePath;    // --trace-file: where the trace of the line goes
     CPortMapping portMapping; // with the --port overrides applied
     bool demo = false;        // --demo: a simulated console inside the program
 };

@@ -1,12 +1,12 @@
 #include "cli/CCliRunner.h"
 
 #include "cli/BaseFiles.h"
-#include "link/CLineFile.h"
+#include "link/CLogFile.h"
 
 #include <QMetaObject>
 
 CCliRunner::CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
-                       CliTerminal terminal, CLineFile* logFile, QObject* parent)
+                       CliTerminal terminal, CLogFile* logFile, QObject* parent)
     : QObject(parent), options(options), port(port), objectBase(objectBase),
       terminal(std::move(terminal)), logFile(logFile) {}
 
@@ -26,9 +26,10 @@ void CCliRunner::OnPortOpened(const QString&, const QString&) {
 
 void CCliRunner::OnPortFailed(const QString& portName, const QString& devicePath,
                               const QString& reason) {
-    // The window's status bar words it the same way.
+    // The window's status bar words it the same way; a device given by its path
+    // is opened under that path as its name.
     Fail(exitPortFailed,
-         portName.isEmpty()
+         portName.isEmpty() || portName == devicePath
              ? QStringLiteral("%1 cannot be opened: %2").arg(devicePath, reason)
              : QStringLiteral("%1 (%2) cannot be opened: %3").arg(portName, devicePath, reason));
 }
@@ -82,14 +83,15 @@ void CCliRunner::OnProgressPos(int position) {
     ShowProgress();
 }
 
-void CCliRunner::OnObjectShown(int objectNumber, int transmitterByte1, int transmitterByte2, int) {
-    objectShown = ObjectRecord{objectNumber, transmitterByte1, transmitterByte2};
+void CCliRunner::OnObjectShown(const ObjectShown& object) {
+    objectShown =
+        ObjectRecord{object.objectNumber, object.transmitterByte1, object.transmitterByte2};
 }
 
-void CCliRunner::OnSettingsShown(int modeIndex, int periodIndex, int relayIndex, int backlightIndex,
-                                 int versionMajor, int versionMinor) {
-    settingsShown = SettingsShown{modeIndex,      periodIndex,  relayIndex,
-                                  backlightIndex, versionMajor, versionMinor};
+void CCliRunner::OnSettingsShown(const SetupShown& settings) {
+    settingsShown =
+        SettingsShown{settings.modeIndex,      settings.periodIndex,  settings.relayIndex,
+                      settings.backlightIndex, settings.versionMajor, settings.versionMinor};
 }
 
 void CCliRunner::OnOverwriteAsked() {
@@ -98,11 +100,17 @@ void CCliRunner::OnOverwriteAsked() {
     bool overwrite = options.yes;
     if (!overwrite && terminal.inputIsTerminal) {
         ClearProgress();
-        overwrite = terminal.askYesNo(
+        const std::optional<bool> answer = terminal.askYesNo(
             QStringLiteral(
                 "ЗАПИСЫВАЕМЫЙ НОМЕР УЖЕ ОБУЧЕН В ПЦН\nOverwrite object %1 with %2? [y/N] ")
                 .arg(options.objectNumber, 3, 10, QLatin1Char('0'))
                 .arg(TransmitterText(options.transmitterByte1, options.transmitterByte2)));
+        // Ctrl+C instead of an answer ends the program, not the write as declined.
+        if (!answer) {
+            OnInterrupted();
+            return;
+        }
+        overwrite = *answer;
     } else if (!overwrite) {
         WriteErrLine(QStringLiteral("kelvarin-cli: object %1 is learned already; with no terminal "
                                     "to ask, the write is cancelled (--yes overwrites)")
@@ -111,18 +119,18 @@ void CCliRunner::OnOverwriteAsked() {
     emit overwriteAnswered(overwrite);
 }
 
-void CCliRunner::OnFinished(OperationOutcome outcome) {
+void CCliRunner::OnFinished(CExchangeSession::Outcome outcome) {
     if (finished)
         return;
     switch (outcome) {
-    case OperationOutcome::NoAnswer:
+    case CExchangeSession::Outcome::NoAnswer:
         Fail(exitNoAnswer, QStringLiteral("the console did not answer"));
         return;
-    case OperationOutcome::Declined:
+    case CExchangeSession::Outcome::Declined:
         Fail(exitDeclined, QStringLiteral("object %1 was not overwritten")
                                .arg(options.objectNumber, 3, 10, QLatin1Char('0')));
         return;
-    case OperationOutcome::Completed:
+    case CExchangeSession::Outcome::Completed:
         Complete();
         return;
     }
@@ -272,4 +280,43 @@ void CCliRunner::ClearProgress() {
     // Back to the start of the line and erase it, so the next text starts clean.
     terminal.writeErr(QStringLiteral("\r\x1b[K"));
     progressOnScreen = false;
+}
+
+void ConnectSession(CCliRunner& runner, CExchangeSession& session) {
+    using Session = CExchangeSession;
+    QObject::connect(&runner, &CCliRunner::openPortRequested, &session, &Session::OpenPort);
+    QObject::connect(&runner, &CCliRunner::openDeviceRequested, &session, &Session::OpenPort);
+    QObject::connect(&runner, &CCliRunner::closePortRequested, &session, &Session::ClosePort);
+    QObject::connect(&runner, &CCliRunner::readBaseRequested, &session, &Session::OnReadBase);
+    QObject::connect(&runner, &CCliRunner::writeBaseRequested, &session, &Session::OnWriteBase);
+    QObject::connect(&runner, &CCliRunner::readSetupRequested, &session, &Session::OnReadSetup);
+    QObject::connect(&runner, &CCliRunner::readNumberRequested, &session, [&session](int number) {
+        session.OnReadNumber({static_cast<uint16_t>(number), 0, 0});
+    });
+    QObject::connect(&runner, &CCliRunner::writeNumberRequested, &session,
+                     [&session](int number, int byte1, int byte2) {
+                         session.OnWriteNumber({static_cast<uint16_t>(number),
+                                                static_cast<uint8_t>(byte1),
+                                                static_cast<uint8_t>(byte2)});
+                     });
+    QObject::connect(&runner, &CCliRunner::writeSetupRequested, &session,
+                     [&session](const SetupValues& values) {
+                         session.OnWriteSetup({values.setupMode, values.setupBacklight,
+                                               values.setupRelay, values.setupPeriodCode});
+                     });
+    // Queued: the question is asked from inside the engine's handling of a reply,
+    // and the answer is to reach it once that is over, as the window's does.
+    QObject::connect(&runner, &CCliRunner::overwriteAnswered, &session, &Session::AnswerOverwrite,
+                     Qt::QueuedConnection);
+
+    QObject::connect(&session, &Session::logLine, &runner, &CCliRunner::OnLogLine);
+    QObject::connect(&session, &Session::progressRange, &runner, &CCliRunner::OnProgressRange);
+    QObject::connect(&session, &Session::progressPos, &runner, &CCliRunner::OnProgressPos);
+    QObject::connect(&session, &Session::objectShown, &runner, &CCliRunner::OnObjectShown);
+    QObject::connect(&session, &Session::settingsShown, &runner, &CCliRunner::OnSettingsShown);
+    QObject::connect(&session, &Session::overwriteAsked, &runner, &CCliRunner::OnOverwriteAsked);
+    QObject::connect(&session, &Session::finished, &runner, &CCliRunner::OnFinished);
+    QObject::connect(&session, &Session::portOpened, &runner, &CCliRunner::OnPortOpened);
+    QObject::connect(&session, &Session::portFailed, &runner, &CCliRunner::OnPortFailed);
+    QObject::connect(&session, &Session::deviceLost, &runner, &CCliRunner::OnDeviceLost);
 }

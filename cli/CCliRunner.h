@@ -5,6 +5,7 @@
 #include "cli/ConsoleCommand.h"
 #include "cli/PortChoice.h"
 #include "cli/ResultText.h"
+#include "exchange/CExchangeSession.h"
 
 #include <QObject>
 #include <QString>
@@ -12,10 +13,7 @@
 #include <functional>
 #include <optional>
 
-class CLineFile;
-
-// How an operation of the exchange session ended.
-enum class OperationOutcome { Completed, NoAnswer, Declined };
+class CLogFile;
 
 // The terminal kelvarin-cli runs on.
 struct CliTerminal {
@@ -23,8 +21,9 @@ struct CliTerminal {
     std::function<void(const QString& text)> writeErr;
     bool inputIsTerminal = false;
     bool errorIsTerminal = false; // the progress bar is shown only then
-    // Asks a y/N question on the terminal; true for yes.
-    std::function<bool(const QString& question)> askYesNo;
+    // Asks a y/N question on the terminal; true for yes, nothing when Ctrl+C
+    // came instead of an answer.
+    std::function<std::optional<bool>(const QString& question)> askYesNo;
 };
 
 // Runs one prepared console command on the exchange session, as a front end of
@@ -36,7 +35,7 @@ class CCliRunner : public QObject {
     Q_OBJECT
 public:
     CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
-               CliTerminal terminal, CLineFile* logFile, QObject* parent = nullptr);
+               CliTerminal terminal, CLogFile* logFile, QObject* parent = nullptr);
 
     // Opens the port; the command starts when the session reports it open.
     void Start();
@@ -46,12 +45,10 @@ public:
     void OnLogLine(const QString& line);
     void OnProgressRange(int minimum, int maximum);
     void OnProgressPos(int position);
-    void OnObjectShown(int objectNumber, int transmitterByte1, int transmitterByte2,
-                       int stateIndex);
-    void OnSettingsShown(int modeIndex, int periodIndex, int relayIndex, int backlightIndex,
-                         int versionMajor, int versionMinor);
+    void OnObjectShown(const ObjectShown& object);
+    void OnSettingsShown(const SetupShown& settings);
     void OnOverwriteAsked();
-    void OnFinished(OperationOutcome outcome);
+    void OnFinished(CExchangeSession::Outcome outcome);
     void OnPortOpened(const QString& portName, const QString& devicePath);
     void OnPortFailed(const QString& portName, const QString& devicePath, const QString& reason);
     void OnDeviceLost(const QString& portName);
@@ -87,7 +84,7 @@ private:
     const PortChoice port;
     CObjectBase& objectBase;
     CliTerminal terminal;
-    CLineFile* logFile;
+    CLogFile* logFile;
 
     bool portOpen = false;
     bool settingsWritten = false; // write-setup: the write follows the read
@@ -99,3 +96,7 @@ private:
     int progressPosition = 0;
     bool progressOnScreen = false;
 };
+
+// Joins the runner and the session both ways: the runner's requests become the
+// session's buttons with their operands, the session's signals the runner's On....
+void ConnectSession(CCliRunner& runner, CExchangeSession& session);

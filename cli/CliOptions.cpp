@@ -137,10 +137,7 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("COMn|DEVICE"));
     const QCommandLineOption demoOption(
         QStringLiteral("demo"), QStringLiteral("Run against the built-in simulated console."));
-    const QCommandLineOption traceFileOption(
-        QStringLiteral("trace-file"),
-        QStringLiteral("Append a trace of every telegram on the line to <path> (UTF-8)."),
-        QStringLiteral("path"));
+    const QCommandLineOption traceFileOption = TraceFileOption();
     const QCommandLineOption logFileOption = LogFileOption();
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Print the result as one JSON object."));

@@ -11,15 +11,12 @@
 // Exit status of kelvarin-cli.
 enum CliExit : int {
     exitDone = 0,
-    exitUsage = 1,       // a usage error, or a log or trace file that cannot be opened
-    exitNoAnswer = 2,    // the console did not answer (give-up)
-    exitPortFailed = 3,  // the port could not be opened
-    exitDifferences = 4, // verify-base or diff found differences
-    exitFileError = 5,   // a file could not be read or written
-    exitDeclined = 6,    // the overwrite of a learned object was declined
-    // The console commands until they run on the exchange session: this build
-    // cannot talk to a console from the command line yet, and says so.
-    exitNotConnected = 69,
+    exitUsage = 1,         // a usage error, or a log or trace file that cannot be opened
+    exitNoAnswer = 2,      // the console did not answer (give-up)
+    exitPortFailed = 3,    // the port could not be opened
+    exitDifferences = 4,   // verify-base or diff found differences
+    exitFileError = 5,     // a file could not be read or written
+    exitDeclined = 6,      // the overwrite of a learned object was declined
     exitInterrupted = 130, // Ctrl+C
 };
 

@@ -32,14 +32,6 @@ bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, P
     return true;
 }
 
-CliResult NotConnected(const CliOptions& options) {
-    return {exitNotConnected,
-            {},
-            QStringLiteral("kelvarin-cli: %1 is not available yet: this build cannot run "
-                           "console operations from the command line; use the window\n")
-                .arg(options.commandName)};
-}
-
 SetupValues MergeSetup(const SetupChange& change, const SettingsShown& read) {
     return {change.mode.value_or(ListIndexByte(read.modeIndex)),
             change.periodCode.value_or(PeriodCodeForIndex(read.periodIndex)),

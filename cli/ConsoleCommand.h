@@ -15,11 +15,6 @@
 bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
                            CliResult& stop);
 
-// What this build answers to a console command once it is prepared: it has no
-// exchange session to run it on yet, so it says so and exits with
-// exitNotConnected rather than pretend.
-CliResult NotConnected(const CliOptions& options);
-
 // The four settings "Write Setup" sends from the panel's lists.
 struct SetupValues {
     uint8_t setupMode = 0;

@@ -120,8 +120,11 @@ void CExchange::ExchangeTick() {
         }
     }
 
-    if (assembler.CheckRxGap())
+    if (assembler.CheckRxGap()) {
+        if (trace)
+            trace->ReceiveTimedOut();
         LogStamped("%s", rxTimeoutMessage);
+    }
 
     if (vars.exchangeState != Idle && !vars.confirmOpen) {
         ++vars.replyWaitTicks;
@@ -203,6 +206,8 @@ void CExchange::ReceiveBytes(const uint8_t* bytes, std::size_t count, uint32_t u
         else
             AssembleRxByte(bytes[i], readAt);
     }
+    if (trace)
+        trace->ReadEnded();
 }
 
 void CExchange::AnswerOverwrite(bool overwrite) {
@@ -224,7 +229,11 @@ void CExchange::AnswerOverwrite(bool overwrite) {
 void CExchange::AssembleRxByte(uint8_t byte, uint64_t readAt) {
     if (assembler.rxCount == 0)
         rxStartedAt = readAt;
+    const uint16_t countBefore = assembler.rxCount;
     const RxResult result = assembler.AssembleRxByte(byte);
+    // Told before the reply is handled, so that the trace has it before what it causes.
+    if (trace)
+        trace->ByteReceived(byte, countBefore, result);
     if (result == RxResult::Accepted)
         HandleReply();
     else if (const char* message = RxErrorMessage(result))

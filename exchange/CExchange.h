@@ -3,6 +3,7 @@
 #include "base/ObjectBase.h"
 #include "exchange/CReplyPairing.h"
 #include "exchange/ExchangeHost.h"
+#include "link/CLineTrace.h"
 #include "link/RxAssembler.h"
 #include "link/Telegram.h"
 
@@ -73,6 +74,10 @@ public:
     // overwrite confirmation is open they are held, and fed in order after the answer.
     void ReceiveBytes(const uint8_t* bytes, std::size_t count, uint32_t unsentWrites = 0);
 
+    // The line trace to tell of every byte received and every receive time-out;
+    // null for none. It only watches.
+    void SetTrace(CLineTrace* lineTrace) { trace = lineTrace; }
+
     // Another port, or none: what the console on the old one showed no longer holds.
     void OnPortChanged() { pairing.OnPortChanged(); }
 
@@ -111,5 +116,6 @@ private:
     Telegram txTelegram{};
     std::vector<uint8_t> heldBytes; // received while the confirmation is open
     CReplyPairing pairing;
+    CLineTrace* trace = nullptr;
     uint64_t rxStartedAt = 0; // where on the line the "~" of the telegram being assembled was read
 };

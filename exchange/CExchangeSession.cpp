@@ -30,6 +30,9 @@ CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping
     connect(&link, &CSerialLink::portClosed, this, [this] { exchange.OnPortChanged(); });
     connect(&link, &CSerialLink::portOpened, this,
             [this](const QString& portName, const QString& devicePath) {
+                openPortName = portName;
+                openDevicePath = devicePath;
+                TracePortOpened();
                 AppendBareLine(QStringLiteral("Подключен порт %1").arg(portName));
                 emit portOpened(portName, devicePath);
                 emit statusMessage(tr("%1 connected (%2)").arg(portName, devicePath));
@@ -44,7 +47,12 @@ CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping
             emit statusMessage(
                 tr("%1 (%2) cannot be opened: %3").arg(portName, devicePath, reason));
         });
-    connect(&link, &CSerialLink::portClosed, this, &CExchangeSession::portClosed);
+    connect(&link, &CSerialLink::portClosed, this, [this](const QString& portName) {
+        openPortName.clear();
+        if (trace)
+            trace->PortClosed();
+        emit portClosed(portName);
+    });
     connect(&link, &CSerialLink::deviceLost, this, [this](const QString& portName) {
         emit deviceLost(portName);
         emit statusMessage(
@@ -59,6 +67,21 @@ CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping
     connect(this, &CExchangeSession::statusMessage, this,
             [this](const QString& text) { lastStatusMessage = text; });
     connect(&timer, &QTimer::timeout, this, &CExchangeSession::ExchangeTick);
+}
+
+void CExchangeSession::SetTrace(CLineTrace* lineTrace) {
+    trace = lineTrace;
+    exchange.SetTrace(lineTrace);
+    if (!openPortName.isEmpty())
+        TracePortOpened();
+}
+
+void CExchangeSession::TracePortOpened() {
+    if (!trace)
+        return;
+    // A device opened by its path goes by that path alone.
+    trace->PortOpened(openPortName == openDevicePath ? std::string() : openPortName.toStdString(),
+                      openDevicePath.toStdString());
 }
 
 void CExchangeSession::StartTimer() {
@@ -193,6 +216,8 @@ void CExchangeSession::AppendBareLine(const QString& line) {
 
 void CExchangeSession::WriteTelegram(const Telegram& telegram) {
     link.WriteTelegram(telegram);
+    if (trace)
+        trace->TelegramWritten(telegram);
 }
 
 // The bar is kept here as a progress bar control keeps it, so that a step knows

@@ -56,6 +56,10 @@ public:
     void StartTimer();
     void ExchangeTick();
 
+    // The trace of the line (--trace-file): written telegrams, received bytes, port
+    // open and close; null for none. A port already open gets its open line now.
+    void SetTrace(CLineTrace* lineTrace);
+
     bool IsIdle() const { return exchange.IsIdle(); }
     // The last statusMessage, for a front end that starts listening late.
     QString LastStatusMessage() const { return lastStatusMessage; }
@@ -97,6 +101,7 @@ private:
 
     void OnBytesReceived(const QByteArray& bytes, quint32 unsentWrites);
     void AppendBareLine(const QString& line);
+    void TracePortOpened();
     // Runs one call into the engine, then says whether it went busy or idle; an
     // operation that ends here ends with endedAs.
     template <typename Call> void Run(Call call, Outcome endedAs);
@@ -112,4 +117,7 @@ private:
     int progressPosition = 0;
     bool wasIdle = true;
     QString lastStatusMessage;
+    CLineTrace* trace = nullptr;
+    QString openPortName; // empty while no port is open
+    QString openDevicePath;
 };

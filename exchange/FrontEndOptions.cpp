@@ -7,6 +7,13 @@ QCommandLineOption LogFileOption() {
         QStringLiteral("path"));
 }
 
+QCommandLineOption TraceFileOption() {
+    return QCommandLineOption(
+        QStringLiteral("trace-file"),
+        QStringLiteral("Append a trace of every telegram on the line to <path> (UTF-8)."),
+        QStringLiteral("path"));
+}
+
 void AddHelpAndVersion(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();

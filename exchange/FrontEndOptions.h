@@ -10,6 +10,7 @@
 // their options, so that --help, --version and the shared options read the same.
 
 QCommandLineOption LogFileOption();
+QCommandLineOption TraceFileOption();
 
 // Adds --help and --version to parser.
 void AddHelpAndVersion(QCommandLineParser& parser);

@@ -7,7 +7,10 @@ CLineTrace::CLineTrace(LineSink writeLine, Clock clock)
 
 void CLineTrace::PortOpened(const std::string& portName, const std::string& devicePath) {
     openedAt = clock();
-    Write(portName.empty() ? "open " + devicePath : "open " + portName + " " + devicePath);
+    // The start of the count, exactly: reading the clock again would not be.
+    writeLine(FormatLine(std::chrono::nanoseconds(0), portName.empty()
+                                                          ? "open " + devicePath
+                                                          : "open " + portName + " " + devicePath));
 }
 
 void CLineTrace::PortClosed() {

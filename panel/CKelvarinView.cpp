@@ -2,7 +2,7 @@
 
 #include "exchange/EditorMapping.h"
 #include "exchange/SettingTexts.h"
-#include "panel/CLogFile.h"
+#include "link/CLogFile.h"
 #include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
 

@@ -9,10 +9,10 @@
 #include "app/CommandLine.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
+#include "link/CLogFile.h"
 #include "link/CPortMapping.h"
 #include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
-#include "panel/CLogFile.h"
 #include "panel/CObjectBaseModel.h"
 
 #include <QAction>
@@ -24,6 +24,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -706,6 +707,35 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].endsWith(QStringLiteral(" - Приложение запущено")));
         QCOMPARE(lines[1], QStringLiteral("Все порты закрыты"));
+    }
+
+    // The window traces the port it opened at start; a trace file that cannot be
+    // opened ends the start with status 1.
+    void traceFileOfTheWindow_data() {
+        QTest::addColumn<QString>("traceFile");
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("opened") << "run.trace" << true;
+        QTest::newRow("cannot be opened") << "no/such/folder/run.trace" << false;
+    }
+    void traceFileOfTheWindow() {
+        QFETCH(QString, traceFile);
+        QFETCH(bool, starts);
+        cleanup();
+        dir = std::make_unique<QTemporaryDir>();
+        CKelvarinApp app;
+        int exitCode = -1;
+        QCOMPARE(
+            app.InitInstance({"kelvarin", "--trace-file", FilePath(traceFile), "--demo"}, exitCode),
+            starts);
+        QCOMPARE(exitCode, starts ? 0 : 1);
+        QFile trace(FilePath(traceFile));
+        QCOMPARE(trace.open(QIODevice::ReadOnly), starts);
+        if (starts)
+            QVERIFY(
+                QString::fromUtf8(trace.readLine())
+                    .contains(QRegularExpression(QStringLiteral("^ +0\\.\\d{3} open COM1 /dev/"))));
+        if (starts)
+            app.ExitInstance();
     }
 
     void failedCommandLineFileEndsStartUp_data() {

@@ -66,8 +66,9 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("options");
         QTest::newRow("kelvarin") << QStringLiteral(KELVARIN_EXE)
-                                  << QStringList{"--help",     "--help-all", "--version",
-                                                 "--log-file", "--port",     "--demo"};
+                                  << QStringList{"--help",      "--help-all", "--version",
+                                                 "--log-file",  "--port",     "--demo",
+                                                 "--trace-file"};
         QTest::newRow("kelvarin-sim")
             << QStringLiteral(KELVARIN_SIM_EXE)
             << QStringList{"--device",          "--paced",        "--break-after", "--learned",

@@ -8,7 +8,7 @@
 #include "cli/FileCommands.h"
 #include "cli/PortChoice.h"
 #include "cli/ResultText.h"
-#include "link/CLineFile.h"
+#include "link/CLogFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -96,7 +96,7 @@ struct RunnerRig {
     }
 
     void Make(const QStringList& arguments, bool inputIsTerminal = false,
-              bool errorIsTerminal = false, CLineFile* logFile = nullptr, bool portOpens = true) {
+              bool errorIsTerminal = false, CLogFile* logFile = nullptr, bool portOpens = true) {
         CliResult stop;
         QVERIFY2(Parse(arguments, options, stop), qPrintable(stop.err));
         port.portName = QStringLiteral("COM1");
@@ -411,11 +411,6 @@ private slots:
             << "";
         QTest::newRow("no port chosen") << QStringList{"read-setup"} << 3 << "OFF"
                                         << "";
-        // Until the console commands run on the exchange session they say so,
-        // and print no result.
-        QTest::newRow("not connected") << QStringList{noPort, "--force", "read-base", "{good}"}
-                                       << int(exitNotConnected) << "not available yet"
-                                       << "";
     }
     void exitStatus() {
         QFETCH(QStringList, arguments);
@@ -452,8 +447,8 @@ private slots:
         RunnerRig rig;
         rig.Make({"--json", "read-number", "7"});
         QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7"}));
-        rig.runner->OnObjectShown(7, 12, 34, 1);
-        rig.runner->OnFinished(OperationOutcome::Completed);
+        rig.runner->OnObjectShown({7, 12, 34, 1});
+        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
         QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7", "close", "done 0"}));
         QCOMPARE(rig.out, QStringLiteral(R"({"command":"read-number","learned":true,)"
                                          R"("object":7,"transmitter":"034.012"})"
@@ -464,13 +459,14 @@ private slots:
         QTest::addColumn<int>("outcome"); // -1: the port fails to open
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("err");
-        QTest::newRow("no answer") << int(OperationOutcome::NoAnswer) << "close done 2"
+        QTest::newRow("no answer") << int(CExchangeSession::Outcome::NoAnswer) << "close done 2"
                                    << "did not answer";
-        QTest::newRow("declined") << int(OperationOutcome::Declined) << "close done 6"
+        QTest::newRow("declined") << int(CExchangeSession::Outcome::Declined) << "close done 6"
                                   << "not overwritten";
         // Completed without an object reply shown: no result is made up.
-        QTest::newRow("nothing shown") << int(OperationOutcome::Completed) << "close done 2"
-                                       << "no object";
+        QTest::newRow("nothing shown")
+            << int(CExchangeSession::Outcome::Completed) << "close done 2"
+            << "no object";
         QTest::newRow("port fails") << -1 << "open COM1 done 3"
                                     << "COM1 (/dev/ttyS0) cannot be opened: Permission denied";
     }
@@ -483,7 +479,7 @@ private slots:
         if (outcome < 0)
             rig.runner->OnPortFailed("COM1", "/dev/ttyS0", "Permission denied");
         else
-            rig.runner->OnFinished(OperationOutcome(outcome));
+            rig.runner->OnFinished(CExchangeSession::Outcome(outcome));
         QCOMPARE(rig.requests.mid(rig.requests.size() - 2).join(' '), ending);
         QVERIFY2(rig.err.contains(err), qPrintable(rig.err));
         QCOMPARE(rig.out, QString());
@@ -525,13 +521,13 @@ private slots:
         RunnerRig rig;
         rig.Make({"write-setup", "--relay", "СБРОС"});
         QCOMPARE(rig.requests.last(), QStringLiteral("read-setup"));
-        rig.runner->OnSettingsShown(3, 9, 0, 1, 1, 5);
-        rig.runner->OnFinished(OperationOutcome::Completed);
+        rig.runner->OnSettingsShown({3, 9, 0, 1, 1, 5});
+        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
         QCOMPARE(rig.out, QString());
         // The write goes out once the session is back from reporting the read.
         QTRY_COMPARE(rig.requests.last(), QStringLiteral("setup 3 1 2 1"));
-        rig.runner->OnSettingsShown(3, 9, 2, 1, 1, 5);
-        rig.runner->OnFinished(OperationOutcome::Completed);
+        rig.runner->OnSettingsShown({3, 9, 2, 1, 1, 5});
+        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
         QVERIFY(rig.out.contains(QStringLiteral("relay      СБРОС\n")));
         QCOMPARE(rig.requests.last(), QStringLiteral("done 0"));
     }
@@ -556,7 +552,7 @@ private slots:
         rig.objectBase.deviceBaseComplete = complete ? 1 : 0;
         if (interrupted)
             rig.runner->OnInterrupted();
-        rig.runner->OnFinished(OperationOutcome::Completed); // too late after Ctrl+C
+        rig.runner->OnFinished(CExchangeSession::Outcome::Completed); // too late after Ctrl+C
         QCOMPARE(rig.requests.mid(1).join(' '),
                  QStringLiteral("read-base close done %1").arg(exitCode));
         QCOMPARE(QFileInfo(path).size(), exitCode == 0 ? qint64(baseFileSize) : 0);
@@ -571,7 +567,7 @@ private slots:
         rig.objectBase.fileTable = *Base({{7, 12, 34}, {8, 1, 2}});
         rig.objectBase.deviceTable = *Base({{8, 1, 2}});
         rig.objectBase.deviceBaseComplete = 1;
-        rig.runner->OnFinished(OperationOutcome::Completed);
+        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
         QCOMPARE(rig.out, QStringLiteral("007  255.255  034.012\n"));
         QCOMPARE(rig.runner->ExitCode(), int(exitDifferences));
     }
@@ -587,7 +583,7 @@ private slots:
         QFETCH(bool, quiet);
         QFETCH(bool, terminal);
         QTemporaryDir dir;
-        CLineFile logFile;
+        CLogFile logFile;
         QVERIFY(logFile.Open(dir.filePath(QStringLiteral("log"))));
         RunnerRig rig;
         rig.Make(QStringList{"write-base", "f"} + (quiet ? QStringList{"--quiet"} : QStringList{}),

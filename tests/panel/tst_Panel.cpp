@@ -4,11 +4,11 @@
 
 #include "base/ObjectBase.h"
 #include "exchange/EditorMapping.h"
+#include "link/CLogFile.h"
 #include "link/CPortMapping.h"
 #include "link/CSerialLink.h"
 #include "link/Telegram.h"
 #include "panel/CKelvarinView.h"
-#include "panel/CLogFile.h"
 #include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
 

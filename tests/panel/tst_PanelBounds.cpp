@@ -3,8 +3,8 @@
 #include "common/Telegrams.h"
 #include "common/TestMain.h"
 
+#include "link/CLogFile.h"
 #include "panel/CKelvarinView.h"
-#include "panel/CLogFile.h"
 
 #include <QAccessible>
 #include <QDialog>

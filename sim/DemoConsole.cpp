@@ -1,4 +1,4 @@
-#include "app/DemoConsole.h"
+#include "sim/DemoConsole.h"
 
 #include "link/CPortMapping.h"
 

@@ -1,4 +1,4 @@
-#include "panel/CLogFile.h"
+#include "link/CLogFile.h"
 
 #include <QFile>
 
@@ -26,7 +26,7 @@ CLogFile::~CLogFile() {
 
 bool CLogFile::Open(const QString& path) {
     // Not blocking: neither the open (a FIFO without a reader) nor a write (a pipe
-    // whose reader has stopped) may hold up the window.
+    // whose reader has stopped) may hold up the program.
     fd = ::open(QFile::encodeName(path).constData(),
                 O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {

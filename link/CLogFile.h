@@ -4,9 +4,9 @@
 #include <QObject>
 #include <QString>
 
-// The --log-file mirror of the log list: every line appended to a file as well,
-// UTF-8, one line each, written at once so that a watching script or a crash
-// loses nothing. It never makes the window wait: a file that takes nothing now
+// A text file that lines are appended to (--log-file, --trace-file), UTF-8, one
+// line each, written at once so that a watching script or a crash loses nothing.
+// It never makes the program or the line wait: a file that takes nothing now
 // (a full disk, a removed stick, a pipe nobody reads) keeps the lines for a later
 // try, the oldest backlogLimit bytes of them; lines past that are counted, and a
 // marker line saying how many goes into the file where they are missing.
