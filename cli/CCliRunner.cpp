@@ -146,28 +146,14 @@ void CCliRunner::Complete() {
             Fail(exitFileError, error);
             return;
         }
-        const int learned = LearnedCount(objectBase.deviceTable);
-        PrintResult(QStringLiteral("saved %1 objects (%2 learned) to %3\n")
-                        .arg(objectCount)
-                        .arg(learned)
-                        .arg(file),
-                    {{QStringLiteral("command"), options.commandName},
-                     {QStringLiteral("file"), file},
-                     {QStringLiteral("objects"), objectCount},
-                     {QStringLiteral("learned"), learned}});
+        PrintBaseResult(QStringLiteral("saved %1 objects (%2 learned) to %3\n"),
+                        objectBase.deviceTable, file);
         Finish(exitDone);
         return;
     }
     case CliCommand::WriteBase: {
-        const int learned = LearnedCount(objectBase.fileTable);
-        PrintResult(QStringLiteral("wrote %1 objects (%2 learned) from %3\n")
-                        .arg(objectCount)
-                        .arg(learned)
-                        .arg(file),
-                    {{QStringLiteral("command"), options.commandName},
-                     {QStringLiteral("file"), file},
-                     {QStringLiteral("objects"), objectCount},
-                     {QStringLiteral("learned"), learned}});
+        PrintBaseResult(QStringLiteral("wrote %1 objects (%2 learned) from %3\n"),
+                        objectBase.fileTable, file);
         Finish(exitDone);
         return;
     }
@@ -235,6 +221,17 @@ void CCliRunner::OnInterrupted() {
     if (finished)
         return;
     Fail(exitInterrupted, QStringLiteral("interrupted; nothing was saved"));
+}
+
+// A whole base read into a file or written from one: how many objects, how many learned.
+void CCliRunner::PrintBaseResult(const QString& format, const ObjectTable& table,
+                                 const QString& file) {
+    const int learned = LearnedCount(table);
+    PrintResult(format.arg(objectCount).arg(learned).arg(file),
+                {{QStringLiteral("command"), options.commandName},
+                 {QStringLiteral("file"), file},
+                 {QStringLiteral("objects"), objectCount},
+                 {QStringLiteral("learned"), learned}});
 }
 
 void CCliRunner::PrintResult(const QString& text, const QJsonObject& json) {

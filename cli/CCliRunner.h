@@ -74,6 +74,7 @@ private:
     void StartOperation();
     void Complete();
     void PrintResult(const QString& text, const QJsonObject& json);
+    void PrintBaseResult(const QString& format, const ObjectTable& table, const QString& file);
     void Fail(int code, const QString& why);
     void Finish(int code);
     void WriteErrLine(const QString& line);
