@@ -132,10 +132,6 @@ void CObjectBaseModel::OnBlockStored(int blockIndex) {
     RowsChanged(firstRow, firstRow + objectsPerBlock - 1);
 }
 
-void CObjectBaseModel::OnDeviceTableChanged() {
-    RowsChanged(0, objectCount - 1);
-}
-
 void CObjectBaseModel::OnFileTableChanged() {
     RowsChanged(0, objectCount - 1);
 }

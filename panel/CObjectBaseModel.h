@@ -45,8 +45,6 @@ public:
 public slots:
     // Device table rows 10 * blockIndex + 1 .. + 10 were stored by a read.
     void OnBlockStored(int blockIndex);
-    // The device table changed in more than one block (a read ended).
-    void OnDeviceTableChanged();
     // The file table or the document changed (a file loaded or saved, File New).
     void OnFileTableChanged();
 

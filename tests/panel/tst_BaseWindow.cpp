@@ -267,7 +267,8 @@ private slots:
     void pdfHasHeadingAndTitlesOnEveryPage() {
         for (int n = 1; n <= objectCount; ++n)
             base.deviceTable[n] = {n, n % 256, 1};
-        model->OnDeviceTableChanged();
+        for (int block = 0; block < blockCount; ++block)
+            model->OnBlockStored(block);
         QTemporaryDir dir;
         const QString path = dir.filePath("base.pdf");
         QVERIFY(window->ExportPdf(path));
