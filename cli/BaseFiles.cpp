@@ -74,10 +74,6 @@ bool SaveBaseFile(const QString& path, const CObjectBase& objectBase, bool overw
     return true;
 }
 
-uint8_t LineByte(int32_t field) {
-    return static_cast<uint8_t>(field & 0xFF);
-}
-
 std::vector<int> DifferingObjects(const ObjectTable& first, const ObjectTable& second) {
     std::vector<int> objects;
     for (int k = 1; k <= objectCount; ++k) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ObjectBase.h"
+#include "base/TransmitterNumber.h"
 
 #include <QString>
 
@@ -23,10 +24,6 @@ bool CheckSaveTarget(const QString& path, bool overwrite, QString& error);
 // is out. Checks the target again, as it may have appeared during the read.
 bool SaveBaseFile(const QString& path, const CObjectBase& objectBase, bool overwrite,
                   QString& error);
-
-// The transmitter number of an object as the console takes it: the low 8 bits of
-// each field (a base file may hold any values there).
-uint8_t LineByte(int32_t field);
 
 // Objects 1..objectCount whose transmitter numbers differ between the tables.
 std::vector<int> DifferingObjects(const ObjectTable& first, const ObjectTable& second);

@@ -104,7 +104,8 @@ void CCliRunner::OnOverwriteAsked() {
             QStringLiteral(
                 "ЗАПИСЫВАЕМЫЙ НОМЕР УЖЕ ОБУЧЕН В ПЦН\nOverwrite object %1 with %2? [y/N] ")
                 .arg(options.objectNumber, 3, 10, QLatin1Char('0'))
-                .arg(TransmitterText(options.transmitterByte1, options.transmitterByte2)));
+                .arg(QString::fromStdString(
+                    TransmitterText(options.transmitterByte1, options.transmitterByte2))));
         // Ctrl+C instead of an answer ends the program, not the write as declined.
         if (!answer) {
             OnInterrupted();

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "base/TransmitterNumber.h"
 #include "exchange/FrontEndOptions.h"
 #include "exchange/SettingTexts.h"
 
@@ -74,26 +75,6 @@ QString CliUsage() {
     return QStringLiteral("Usage: kelvarin-cli [options] COMMAND [ARGS]\n\n") +
            QString::fromUtf8(commandsText) +
            QStringLiteral("\nkelvarin-cli --help lists the options.\n");
-}
-
-bool ParseObjectNumber(const QString& text, uint16_t& objectNumber) {
-    int value = 0;
-    if (!ParseDigits(text, 3, value) || value < 1 || value > 600)
-        return false;
-    objectNumber = static_cast<uint16_t>(value);
-    return true;
-}
-
-bool ParseTransmitterNumber(const QString& text, uint8_t& byte1, uint8_t& byte2) {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    int second = 0;
-    int first = 0;
-    if (parts.size() != 2 || !ParseDigits(parts[0], 3, second) || second > 255 ||
-        !ParseDigits(parts[1], 3, first) || first > 255)
-        return false;
-    byte2 = static_cast<uint8_t>(second);
-    byte1 = static_cast<uint8_t>(first);
-    return true;
 }
 
 bool ParseListChoice(const QString& text, std::span<const char* const> items, uint8_t& code) {
@@ -211,17 +192,24 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
 
     switch (options.command) {
     case CliCommand::ReadNumber:
-    case CliCommand::WriteNumber:
-        if (!ParseObjectNumber(positional[0], options.objectNumber))
+    case CliCommand::WriteNumber: {
+        const std::optional<int> number = ParseObjectNumber(positional[0].toStdString());
+        if (!number)
             return usageError(
                 QStringLiteral("the object number is 1..600, not %1").arg(positional[0]));
-        if (options.command == CliCommand::WriteNumber &&
-            !ParseTransmitterNumber(positional[1], options.transmitterByte1,
-                                    options.transmitterByte2))
-            return usageError(
-                QStringLiteral("the transmitter number is XXX.YYY, each part 0..255, not %1")
-                    .arg(positional[1]));
+        options.objectNumber = static_cast<uint16_t>(*number);
+        if (options.command == CliCommand::WriteNumber) {
+            const std::optional<TransmitterNumber> transmitter =
+                ParseTransmitterNumber(positional[1].toStdString());
+            if (!transmitter)
+                return usageError(
+                    QStringLiteral("the transmitter number is XXX.YYY, each part 0..255, not %1")
+                        .arg(positional[1]));
+            options.transmitterByte1 = transmitter->byte1;
+            options.transmitterByte2 = transmitter->byte2;
+        }
         break;
+    }
     case CliCommand::ReadSetup:
     case CliCommand::WriteSetup:
         break;

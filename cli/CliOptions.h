@@ -77,11 +77,6 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
 QString CliUsage();
 
 // Values as the command line takes them; false for anything else.
-// N: 1..600, decimal, up to three digits.
-bool ParseObjectNumber(const QString& text, uint16_t& objectNumber);
-// "XXX.YYY" as the window shows a transmitter number: XXX the second byte, YYY
-// the first, each 0..255 with leading zeros optional.
-bool ParseTransmitterNumber(const QString& text, uint8_t& byte1, uint8_t& byte2);
 // The code on the line (0, 1, 2) or the text of the window's list item.
 bool ParseListChoice(const QString& text, std::span<const char* const> items, uint8_t& code);
 // Minutes 4, 6, ..., 20, or "off": the channel-period code the window sends

@@ -1,5 +1,6 @@
 #include "cli/ResultText.h"
 
+#include "base/TransmitterNumber.h"
 #include "cli/BaseFiles.h"
 #include "exchange/EditorMapping.h"
 #include "exchange/SettingTexts.h"
@@ -31,18 +32,18 @@ QJsonObject ListSettingJson(std::span<const char* const> items, int index) {
             {QStringLiteral("text"), ItemJson(items, index)}};
 }
 
+QString NumberText(uint8_t byte1, uint8_t byte2) {
+    return QString::fromStdString(::TransmitterText(byte1, byte2));
+}
+
 QString VersionText(const SettingsShown& settings) {
     return QString::asprintf("%01d.%02d", settings.versionMajor, settings.versionMinor);
 }
 
 } // namespace
 
-QString TransmitterText(uint8_t byte1, uint8_t byte2) {
-    return QString::asprintf("%03d.%03d", byte2, byte1);
-}
-
 QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2) {
-    return QString::asprintf("%03d  ", objectNumber) + TransmitterText(byte1, byte2) +
+    return QString::asprintf("%03d  ", objectNumber) + NumberText(byte1, byte2) +
            (IsLearned(byte1, byte2) ? QStringLiteral("  learned")
                                     : QStringLiteral("  not learned"));
 }
@@ -50,7 +51,7 @@ QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2) {
 QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, uint8_t byte2) {
     return {{QStringLiteral("command"), command},
             {QStringLiteral("object"), objectNumber},
-            {QStringLiteral("transmitter"), TransmitterText(byte1, byte2)},
+            {QStringLiteral("transmitter"), NumberText(byte1, byte2)},
             {QStringLiteral("learned"), IsLearned(byte1, byte2)}};
 }
 
@@ -83,7 +84,7 @@ QString LearnedLines(const ObjectTable& table) {
         const uint8_t byte1 = LineByte(table[k].byte1);
         const uint8_t byte2 = LineByte(table[k].byte2);
         if (IsLearned(byte1, byte2))
-            lines += QString::asprintf("%03d  ", k) + TransmitterText(byte1, byte2) + '\n';
+            lines += QString::asprintf("%03d  ", k) + NumberText(byte1, byte2) + '\n';
     }
     return lines;
 }
@@ -94,9 +95,8 @@ QJsonArray LearnedJson(const ObjectTable& table) {
         const uint8_t byte1 = LineByte(table[k].byte1);
         const uint8_t byte2 = LineByte(table[k].byte2);
         if (IsLearned(byte1, byte2))
-            objects.append(
-                QJsonObject{{QStringLiteral("object"), k},
-                            {QStringLiteral("transmitter"), TransmitterText(byte1, byte2)}});
+            objects.append(QJsonObject{{QStringLiteral("object"), k},
+                                       {QStringLiteral("transmitter"), NumberText(byte1, byte2)}});
     }
     return objects;
 }
@@ -113,8 +113,8 @@ QString DifferenceLines(const std::vector<int>& objects, const ObjectTable& firs
     QString lines;
     for (const int k : objects)
         lines += QString::asprintf("%03d  ", k) +
-                 TransmitterText(LineByte(first[k].byte1), LineByte(first[k].byte2)) + "  " +
-                 TransmitterText(LineByte(second[k].byte1), LineByte(second[k].byte2)) + '\n';
+                 NumberText(LineByte(first[k].byte1), LineByte(first[k].byte2)) + "  " +
+                 NumberText(LineByte(second[k].byte1), LineByte(second[k].byte2)) + '\n';
     return lines;
 }
 
@@ -125,8 +125,8 @@ QJsonArray DifferencesJson(const std::vector<int>& objects, const ObjectTable& f
     for (const int k : objects)
         differences.append(QJsonObject{
             {QStringLiteral("object"), k},
-            {firstKey, TransmitterText(LineByte(first[k].byte1), LineByte(first[k].byte2))},
-            {secondKey, TransmitterText(LineByte(second[k].byte1), LineByte(second[k].byte2))}});
+            {firstKey, NumberText(LineByte(first[k].byte1), LineByte(first[k].byte2))},
+            {secondKey, NumberText(LineByte(second[k].byte1), LineByte(second[k].byte2))}});
     return differences;
 }
 

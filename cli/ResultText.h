@@ -12,9 +12,6 @@
 // How kelvarin-cli shows its results: lines for a person on standard output, or
 // with --json one JSON object per command.
 
-// A transmitter number as the window shows it: second byte, a point, first byte.
-QString TransmitterText(uint8_t byte1, uint8_t byte2);
-
 // "007  034.012  learned" (or "not learned").
 QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2);
 QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, uint8_t byte2);

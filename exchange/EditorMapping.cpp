@@ -16,10 +16,6 @@ int PeriodIndexForCode(uint8_t code) {
     return 3;
 }
 
-bool IsLearned(uint8_t firstByte, uint8_t secondByte) {
-    return !(firstByte == 255 && secondByte == 255);
-}
-
 int ObjectStateIndex(uint8_t firstByte, uint8_t secondByte) {
     return IsLearned(firstByte, secondByte) ? 1 : 0;
 }

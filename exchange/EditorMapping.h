@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TransmitterNumber.h"
+
 #include <cstdint>
 
 // How the object and settings controls turn into the bytes that telegrams carry,
@@ -10,9 +12,6 @@ uint8_t PeriodCodeForIndex(int index);
 
 // Code received -> channel-period list index: 1 -> 9, 2..10 -> code - 2, else 3.
 int PeriodIndexForCode(uint8_t code);
-
-// An object counts as not learned exactly when both transmitter bytes are 255.
-bool IsLearned(uint8_t firstByte, uint8_t secondByte);
 
 // Object-state list index for a pair of transmitter bytes: 0 "НЕ ОБУЧЕН", 1 "ОБУЧЕН".
 int ObjectStateIndex(uint8_t firstByte, uint8_t secondByte);

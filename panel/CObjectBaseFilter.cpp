@@ -1,27 +1,15 @@
 #include "panel/CObjectBaseFilter.h"
 
-#include "base/ObjectBase.h"
+#include "base/TransmitterNumber.h"
 #include "panel/CObjectBaseModel.h"
 
-#include <QRegularExpression>
-
 FindQuery ParseFindText(const QString& text) {
-    static const QRegularExpression objectPattern(QStringLiteral("^(\\d{1,3})$"));
-    static const QRegularExpression transmitterPattern(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})$"));
-    const QString trimmed = text.trimmed();
-    FindQuery query;
-    if (const QRegularExpressionMatch match = objectPattern.match(trimmed); match.hasMatch()) {
-        const int number = match.captured(1).toInt();
-        if (number >= 1 && number <= objectCount)
-            query = {FindQuery::Kind::Object, number, 0, 0};
-    } else if (const QRegularExpressionMatch pair = transmitterPattern.match(trimmed);
-               pair.hasMatch()) {
-        const int byte2 = pair.captured(1).toInt();
-        const int byte1 = pair.captured(2).toInt();
-        if (byte2 <= 255 && byte1 <= 255)
-            query = {FindQuery::Kind::Transmitter, 0, byte2, byte1};
-    }
-    return query;
+    const std::string trimmed = text.trimmed().toStdString();
+    if (const std::optional<int> number = ParseObjectNumber(trimmed))
+        return {FindQuery::Kind::Object, *number, 0, 0};
+    if (const std::optional<TransmitterNumber> transmitter = ParseTransmitterNumber(trimmed))
+        return {FindQuery::Kind::Transmitter, 0, transmitter->byte2, transmitter->byte1};
+    return {};
 }
 
 CObjectBaseFilter::CObjectBaseFilter(CObjectBaseModel& baseModel, QObject* parent)
@@ -70,7 +58,8 @@ bool CObjectBaseFilter::Matches(int objectNumber, const FindQuery& query) const 
         return objectNumber == query.objectNumber;
     case FindQuery::Kind::Transmitter: {
         // Compared as shown, so "not read", "no file" and an empty cell match nothing.
-        const QString wanted = TransmitterText(query.byte2, query.byte1);
+        const QString wanted =
+            QString::fromStdString(TransmitterText(uint8_t(query.byte1), uint8_t(query.byte2)));
         return baseModel.ConsoleText(objectNumber) == wanted ||
                baseModel.FileText(objectNumber) == wanted;
     }

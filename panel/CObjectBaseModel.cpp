@@ -1,6 +1,6 @@
 #include "panel/CObjectBaseModel.h"
 
-#include "exchange/EditorMapping.h"
+#include "base/TransmitterNumber.h"
 
 #include <QBrush>
 #include <QColor>
@@ -13,22 +13,17 @@ const QString differsMark = QStringLiteral("≠");
 
 // Only the low 8 bits of a loaded field ever reach the console, so they are
 // what the file column shows.
-QString RecordText(const ObjectRecord& record) {
-    const auto byte1 = static_cast<uint8_t>(record.byte1 & 0xFF);
-    const auto byte2 = static_cast<uint8_t>(record.byte2 & 0xFF);
-    return IsLearned(byte1, byte2) ? TransmitterText(byte2, byte1) : QString();
+bool RecordLearned(const ObjectRecord& record) {
+    return IsLearned(LineByte(record.byte1), LineByte(record.byte2));
 }
 
-bool RecordLearned(const ObjectRecord& record) {
-    return IsLearned(static_cast<uint8_t>(record.byte1 & 0xFF),
-                     static_cast<uint8_t>(record.byte2 & 0xFF));
+QString RecordText(const ObjectRecord& record) {
+    return RecordLearned(record) ? QString::fromStdString(TransmitterText(LineByte(record.byte1),
+                                                                          LineByte(record.byte2)))
+                                 : QString();
 }
 
 } // namespace
-
-QString TransmitterText(int byte2, int byte1) {
-    return QString::asprintf("%03d.%03d", byte2, byte1);
-}
 
 CObjectBaseModel::CObjectBaseModel(const CObjectBase& objectBase, QObject* parent)
     : QAbstractTableModel(parent), objectBase(objectBase) {}

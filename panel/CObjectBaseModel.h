@@ -57,6 +57,3 @@ private:
 
     const CObjectBase& objectBase;
 };
-
-// A transmitter number as the panel shows it: byte2, a point, byte1, three digits each.
-QString TransmitterText(int byte2, int byte1);

@@ -1,4 +1,5 @@
 #include "base/BaseFileCodec.h"
+#include "base/TransmitterNumber.h"
 
 #include <QtTest>
 
@@ -36,6 +37,8 @@ private slots:
     void storeBlock();
     void readBlockLowBits_data();
     void readBlockLowBits();
+    void transmitterNumberText_data();
+    void transmitterNumberText();
 };
 
 void TestBaseCore::encodeExample() {
@@ -181,6 +184,38 @@ void TestBaseCore::readBlockLowBits() {
     QCOMPARE(int(txTelegram[5]), 0); // entry 22 is empty
     for (int i : {0, 1, 2, 23, 24, 25})
         QCOMPARE(int(txTelegram[i]), 0x30);
+}
+
+void TestBaseCore::transmitterNumberText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("byte1"); // -1: refused
+    QTest::addColumn<int>("byte2");
+    QTest::newRow("as shown") << "034.012" << 12 << 34;
+    QTest::newRow("short") << "34.12" << 12 << 34;
+    QTest::newRow("not learned") << "255.255" << 255 << 255;
+    QTest::newRow("zero") << "0.0" << 0 << 0;
+    QTest::newRow("above 255") << "256.001" << -1 << 0;
+    QTest::newRow("four digits") << "0034.012" << -1 << 0;
+    QTest::newRow("no point") << "034012" << -1 << 0;
+    QTest::newRow("empty part") << "034." << -1 << 0;
+    QTest::newRow("two points") << "1.2.3" << -1 << 0;
+    QTest::newRow("blank around") << " 34.12" << -1 << 0;
+    QTest::newRow("sign") << "+34.12" << -1 << 0;
+}
+
+// Every number that parses shows again as the window shows it.
+void TestBaseCore::transmitterNumberText() {
+    QFETCH(QString, text);
+    QFETCH(int, byte1);
+    QFETCH(int, byte2);
+    const std::optional<TransmitterNumber> parsed = ParseTransmitterNumber(text.toStdString());
+    QCOMPARE(parsed.has_value(), byte1 >= 0);
+    if (!parsed)
+        return;
+    QCOMPARE(int(parsed->byte1), byte1);
+    QCOMPARE(int(parsed->byte2), byte2);
+    QCOMPARE(TransmitterText(parsed->byte1, parsed->byte2),
+             QString::asprintf("%03d.%03d", byte2, byte1).toStdString());
 }
 
 QTEST_APPLESS_MAIN(TestBaseCore)

@@ -1,6 +1,7 @@
 #include "E2eRig.h"
 
 #include "base/BaseFileCodec.h"
+#include "base/TransmitterNumber.h"
 #include "common/TestMain.h"
 #include "panel/CBaseWindow.h"
 #include "panel/CObjectBaseModel.h"
@@ -104,7 +105,7 @@ void TestEndToEnd::readBaseFillsTheBaseWindowBlockByBlock() {
         return table->index(object - 1, CObjectBaseModel::ConsoleColumn).data().toString();
     };
     auto expectedText = [](int object) {
-        return TransmitterText(object / 3 % 256, object * 7 % 256);
+        return QString::fromStdString(TransmitterText(object * 7 % 256, object / 3 % 256));
     };
     // Blocks before `filled` show the console's numbers, the others "not read".
     auto rowsFilledUpTo = [&](int filled) {
