@@ -3,11 +3,8 @@
 #include "app/CMainFrame.h"
 #include "app/CommandLine.h"
 #include "app/Profile.h"
-#include "panel/CKelvarinView.h"
+#include "front/FrontEndOptions.h"
 #include "sim/DemoConsole.h"
-
-#include <chrono>
-#include <cstdio>
 
 namespace {
 
@@ -26,40 +23,16 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
     if (!ParseCommandLine(arguments, commandLine, exitCode))
         return false;
     exitCode = 1;
-    if (!commandLine.logFilePath.isEmpty() && !logFile.Open(commandLine.logFilePath)) {
-        std::fprintf(stderr, "kelvarin: cannot open the log file %s: %s\n",
-                     qUtf8Printable(commandLine.logFilePath),
-                     qUtf8Printable(logFile.ErrorString()));
+    QString error;
+    if (!start.OpenFiles(commandLine.logFilePath, commandLine.traceFilePath, error) ||
+        (commandLine.demo && !start.StartDemo(commandLine.portMapping, error))) {
+        PrintTo(stderr, error);
         return false;
     }
 
-    if (!commandLine.traceFilePath.isEmpty()) {
-        if (!traceFile.Open(commandLine.traceFilePath)) {
-            std::fprintf(stderr, "kelvarin: cannot open the trace file %s: %s\n",
-                         qUtf8Printable(commandLine.traceFilePath),
-                         qUtf8Printable(traceFile.ErrorString()));
-            return false;
-        }
-        trace = std::make_unique<CLineTrace>(
-            [this](const std::string& line) { traceFile.Append(QString::fromStdString(line)); },
-            [] { return std::chrono::steady_clock::now().time_since_epoch(); });
-    }
-
-    if (commandLine.demo) {
-        QString error;
-        demoConsole = StartDemoConsole(commandLine.portMapping, error);
-        if (!demoConsole) {
-            std::fprintf(stderr, "kelvarin: the simulated console cannot be started: %s\n",
-                         qUtf8Printable(error));
-            return false;
-        }
-    }
-
     frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, commandLine.portMapping,
-                                         commandLine.logFilePath.isEmpty() ? nullptr : &logFile,
-                                         demoConsole ? demoPortName : QString());
-    // The port opened with the window; the trace starts with that.
-    frame->View().Session().SetTrace(trace.get());
+                                         start.LogFile(), start.Trace(),
+                                         start.IsDemo() ? demoPortName : QString());
     if (!commandLine.fileName.isEmpty() && !frame->OpenFile(commandLine.fileName)) {
         frame.reset();
         return false;
@@ -73,7 +46,6 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
 
 void CKelvarinApp::ExitInstance() {
     frame.reset();
-    demoConsole.reset();
     SaveStdProfileSettings();
 }
 

@@ -3,9 +3,7 @@
 #include "app/CRecentFileList.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
-#include "link/CLineTrace.h"
-#include "link/CLogFile.h"
-#include "sim/CSimPty.h"
+#include "front/CFrontEndStart.h"
 
 #include <QStringList>
 
@@ -38,10 +36,8 @@ private:
     CKelvarinDoc doc{objectBase};
     CRecentFileList recentFiles;
     int previewPages = 0;
-    CLogFile logFile;
-    CLogFile traceFile;
-    std::unique_ptr<CLineTrace> trace; // outlives the window's session, which it watches
-    // --demo only; goes after the frame, whose port leads to it.
-    std::unique_ptr<CSimPty> demoConsole;
+    // The log and trace files and the demo console; they go after the frame, whose
+    // session writes to them and whose port leads to the console.
+    CFrontEndStart start{QStringLiteral("kelvarin")};
     std::unique_ptr<CMainFrame> frame;
 };

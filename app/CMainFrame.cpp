@@ -6,6 +6,8 @@
 #include "app/Profile.h"
 #include "base/CKelvarinDoc.h"
 #include "base/NativePath.h"
+#include "exchange/CExchangeSession.h"
+#include "front/CPortList.h"
 #include "link/CLogFile.h"
 #include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
@@ -60,39 +62,46 @@ QPoint MaximisedPosition(const QSize& screenSize) {
 }
 
 CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
-                       const CPortMapping& portMapping, CLogFile* logFile, const QString& demoPort)
-    : doc(doc), recentFiles(recentFiles) {
+                       const CPortMapping& portMapping, CLogFile* logFile, CLineTrace* trace,
+                       const QString& demoPort)
+    : doc(doc), recentFiles(recentFiles),
+      session(std::make_unique<CExchangeSession>(objectBase, portMapping)),
+      portList(std::make_unique<CPortList>(*session)) {
     setWindowIcon(KelvarinIcon("kelvarin"));
     setFixedSize(fixedFrameSize);
     CreateMenus();
     CreateToolBar();
     CreateStatusBar(!demoPort.isEmpty());
 
-    // Before the view, which writes its first line while it is built.
+    // Every listener first, then the port: nothing the session says at start-up
+    // goes unheard.
+    session->SetTrace(trace);
     if (logFile) {
         for (auto signal : {&CLogFile::writeFailed, &CLogFile::writeResumed})
             connect(logFile, signal, this, [this](const QString& text) {
-                std::fprintf(stderr, "kelvarin: %s\n", qUtf8Printable(text));
                 statusBar()->showMessage(text, statusMessageMs);
             });
     }
-    view = new CKelvarinView(objectBase, portMapping, logFile, demoPort, this);
+    view = new CKelvarinView(*session, *portList, logFile, this);
     setCentralWidget(view);
-    CExchangeSession& session = view->Session();
-    connect(&session, &CExchangeSession::statusMessage, this, &CMainFrame::ShowPortStatus);
-    // The panel may have spoken while it was being built, before anyone listened.
-    if (!session.LastStatusMessage().isEmpty())
-        ShowPortStatus(session.LastStatusMessage());
-    // A log file that fails from the start outweighs the port's news.
-    if (logFile && !logFile->Failure().isEmpty())
-        statusBar()->showMessage(logFile->Failure(), statusMessageMs);
-    connect(&session, &CExchangeSession::idleChanged, this, [this](bool idle) {
+    connect(session.get(), &CExchangeSession::statusMessage, this, &CMainFrame::ShowPortStatus);
+    connect(session.get(), &CExchangeSession::idleChanged, this, [this](bool idle) {
         exchangeIdle = idle;
         UpdateFileCommands();
     });
     // The console column fills block by block as "Read Base" takes each reply.
     baseModel = new CObjectBaseModel(objectBase, this);
-    connect(&session, &CExchangeSession::blockStored, baseModel, &CObjectBaseModel::OnBlockStored);
+    connect(session.get(), &CExchangeSession::blockStored, baseModel,
+            &CObjectBaseModel::OnBlockStored);
+
+    if (demoPort.isEmpty())
+        portList->OpenStored();
+    else
+        portList->OpenForRun(demoPort);
+    session->StartTimer();
+    // A log file that fails from the start outweighs the port's news.
+    if (logFile && !logFile->Failure().isEmpty())
+        statusBar()->showMessage(logFile->Failure(), statusMessageMs);
 
     // Base-file news comes as a box over the window, at the moment it happens.
     connect(&doc, &CKelvarinDoc::reported, this, [this](CKelvarinDoc::Report, const QString& text) {
@@ -106,6 +115,9 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
 CMainFrame::~CMainFrame() {
     if (baseWindow && baseWindow->isVisible())
         SaveBaseWindowGeometry();
+    // The panel answers into the session (an open overwrite question), so it goes
+    // before the session does.
+    delete view;
 }
 
 QAction* CMainFrame::AddCommand(const QString& text, const QString& statusTip,

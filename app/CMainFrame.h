@@ -6,11 +6,16 @@
 #include <QPointer>
 #include <QSize>
 
+#include <memory>
+
 class CBaseWindow;
+class CExchangeSession;
 class CKelvarinDoc;
 class CKelvarinView;
+class CLineTrace;
 class CLogFile;
 class CObjectBaseModel;
+class CPortList;
 class CPortMapping;
 class CRecentFileList;
 struct CObjectBase;
@@ -25,19 +30,23 @@ constexpr QSize fixedFrameSize(640, 480);
 QPoint MaximisedPosition(const QSize& screenSize);
 
 // The main window: menu, accelerators, toolbar and status bar around the panel,
-// and the file commands that tie the document to base files.
+// and the file commands that tie the document to base files. It owns the window's
+// exchange session: it makes it, connects the panel, the base window's model and
+// its own status bar to it, and only then opens the port.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
+    // logFile and trace, when given, watch the session and must outlive the frame.
     // demoPort names the port that leads to the built-in simulated console (--demo):
     // it is opened at start in place of the stored one, and the status bar says
     // that the console is simulated.
     CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
                const CPortMapping& portMapping, CLogFile* logFile = nullptr,
-               const QString& demoPort = QString());
+               CLineTrace* trace = nullptr, const QString& demoPort = QString());
     ~CMainFrame() override;
 
     CKelvarinView& View() { return *view; }
+    CExchangeSession& Session() { return *session; }
     // The tables as the base window shows them; it follows every change the frame knows of.
     CObjectBaseModel& BaseModel() { return *baseModel; }
     // The base window, once View > Object base has opened it.
@@ -75,6 +84,8 @@ private:
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;
+    std::unique_ptr<CExchangeSession> session;
+    std::unique_ptr<CPortList> portList;
     CKelvarinView* view = nullptr;
     bool exchangeIdle = true;
 

@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "base/NativePath.h"
-#include "exchange/FrontEndOptions.h"
+#include "front/FrontEndOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #include "cli/CCliRunner.h"
 
 #include "cli/BaseFiles.h"
+#include "exchange/EditorMapping.h"
 #include "link/CLogFile.h"
 
 #include <QMetaObject>
@@ -26,12 +27,8 @@ void CCliRunner::OnPortOpened(const QString&, const QString&) {
 
 void CCliRunner::OnPortFailed(const QString& portName, const QString& devicePath,
                               const QString& reason) {
-    // The window's status bar words it the same way; a device given by its path
-    // is opened under that path as its name.
-    Fail(exitPortFailed,
-         portName.isEmpty() || portName == devicePath
-             ? QStringLiteral("%1 cannot be opened: %2").arg(devicePath, reason)
-             : QStringLiteral("%1 (%2) cannot be opened: %3").arg(portName, devicePath, reason));
+    // As the window's status bar says it.
+    Fail(exitPortFailed, PortFailureText(portName, devicePath, reason));
 }
 
 void CCliRunner::OnDeviceLost(const QString& portName) {
@@ -49,12 +46,15 @@ void CCliRunner::StartOperation() {
         emit writeBaseRequested();
         break;
     case CliCommand::ReadNumber:
-        emit readNumberRequested(options.objectNumber);
+    case CliCommand::WriteNumber: {
+        const NumberOperands operands{options.objectNumber, options.transmitterByte1,
+                                      options.transmitterByte2};
+        if (options.command == CliCommand::ReadNumber)
+            emit readNumberRequested(operands);
+        else
+            emit writeNumberRequested(operands);
         break;
-    case CliCommand::WriteNumber:
-        emit writeNumberRequested(options.objectNumber, options.transmitterByte1,
-                                  options.transmitterByte2);
-        break;
+    }
     case CliCommand::ReadSetup:
     case CliCommand::WriteSetup:
         emit readSetupRequested();
@@ -72,26 +72,20 @@ void CCliRunner::OnLogLine(const QString& line) {
         WriteErrLine(line);
 }
 
-void CCliRunner::OnProgressRange(int minimum, int maximum) {
-    progressOfBase = minimum == 0 && maximum == blockCount;
-}
-
-void CCliRunner::OnProgressPos(int position) {
-    if (!progressOfBase || finished)
+// A base operation's bar counts its blocks.
+void CCliRunner::OnProgressShown(int position, int maximum) {
+    if (maximum != blockCount || finished)
         return;
     progressPosition = position;
     ShowProgress();
 }
 
 void CCliRunner::OnObjectShown(const ObjectShown& object) {
-    objectShown =
-        ObjectRecord{object.objectNumber, object.transmitterByte1, object.transmitterByte2};
+    objectShown = object;
 }
 
 void CCliRunner::OnSettingsShown(const SetupShown& settings) {
-    settingsShown =
-        SettingsShown{settings.modeIndex,      settings.periodIndex,  settings.relayIndex,
-                      settings.backlightIndex, settings.versionMajor, settings.versionMinor};
+    settingsShown = settings;
 }
 
 void CCliRunner::OnOverwriteAsked() {
@@ -120,18 +114,18 @@ void CCliRunner::OnOverwriteAsked() {
     emit overwriteAnswered(overwrite);
 }
 
-void CCliRunner::OnFinished(CExchangeSession::Outcome outcome) {
+void CCliRunner::OnFinished(Outcome outcome) {
     if (finished)
         return;
     switch (outcome) {
-    case CExchangeSession::Outcome::NoAnswer:
+    case Outcome::NoAnswer:
         Fail(exitNoAnswer, QStringLiteral("the console did not answer"));
         return;
-    case CExchangeSession::Outcome::Declined:
+    case Outcome::Declined:
         Fail(exitDeclined, QStringLiteral("object %1 was not overwritten")
                                .arg(options.objectNumber, 3, 10, QLatin1Char('0')));
         return;
-    case CExchangeSession::Outcome::Completed:
+    case Outcome::Completed:
         Complete();
         return;
     }
@@ -181,10 +175,10 @@ void CCliRunner::Complete() {
             Fail(exitNoAnswer, QStringLiteral("no object was shown from the console's reply"));
             return;
         }
-        const auto byte1 = LineByte(objectShown->byte1);
-        const auto byte2 = LineByte(objectShown->byte2);
-        PrintResult(ObjectLine(objectShown->number, byte1, byte2) + '\n',
-                    ObjectJson(options.commandName, objectShown->number, byte1, byte2));
+        const auto byte1 = LineByte(objectShown->transmitterByte1);
+        const auto byte2 = LineByte(objectShown->transmitterByte2);
+        PrintResult(ObjectLine(objectShown->objectNumber, byte1, byte2) + '\n',
+                    ObjectJson(options.commandName, objectShown->objectNumber, byte1, byte2));
         Finish(exitDone);
         return;
     }
@@ -196,15 +190,15 @@ void CCliRunner::Complete() {
         }
         if (options.command == CliCommand::WriteSetup && !settingsWritten) {
             settingsWritten = true;
-            const SetupValues values = MergeSetup(options.setupChange, *settingsShown);
+            const SetupOperands operands = MergeSetup(*settingsShown, options.setupChange);
             settingsShown.reset();
-            // The session takes a new operation only once it is idle again, which
-            // may be after the signal that reported the read's end.
+            // Not from inside the engine's handling of the read's reply: the write
+            // starts once that is over.
             QMetaObject::invokeMethod(
                 this,
-                [this, values] {
+                [this, operands] {
                     if (!finished)
-                        emit writeSetupRequested(values);
+                        emit writeSetupRequested(operands);
                 },
                 Qt::QueuedConnection);
             return;
@@ -288,28 +282,16 @@ void ConnectSession(CCliRunner& runner, CExchangeSession& session) {
     QObject::connect(&runner, &CCliRunner::readBaseRequested, &session, &Session::OnReadBase);
     QObject::connect(&runner, &CCliRunner::writeBaseRequested, &session, &Session::OnWriteBase);
     QObject::connect(&runner, &CCliRunner::readSetupRequested, &session, &Session::OnReadSetup);
-    QObject::connect(&runner, &CCliRunner::readNumberRequested, &session, [&session](int number) {
-        session.OnReadNumber({static_cast<uint16_t>(number), 0, 0});
-    });
-    QObject::connect(&runner, &CCliRunner::writeNumberRequested, &session,
-                     [&session](int number, int byte1, int byte2) {
-                         session.OnWriteNumber({static_cast<uint16_t>(number),
-                                                static_cast<uint8_t>(byte1),
-                                                static_cast<uint8_t>(byte2)});
-                     });
-    QObject::connect(&runner, &CCliRunner::writeSetupRequested, &session,
-                     [&session](const SetupValues& values) {
-                         session.OnWriteSetup({values.setupMode, values.setupBacklight,
-                                               values.setupRelay, values.setupPeriodCode});
-                     });
+    QObject::connect(&runner, &CCliRunner::readNumberRequested, &session, &Session::OnReadNumber);
+    QObject::connect(&runner, &CCliRunner::writeNumberRequested, &session, &Session::OnWriteNumber);
+    QObject::connect(&runner, &CCliRunner::writeSetupRequested, &session, &Session::OnWriteSetup);
     // Queued: the question is asked from inside the engine's handling of a reply,
     // and the answer is to reach it once that is over, as the window's does.
     QObject::connect(&runner, &CCliRunner::overwriteAnswered, &session, &Session::AnswerOverwrite,
                      Qt::QueuedConnection);
 
     QObject::connect(&session, &Session::logLine, &runner, &CCliRunner::OnLogLine);
-    QObject::connect(&session, &Session::progressRange, &runner, &CCliRunner::OnProgressRange);
-    QObject::connect(&session, &Session::progressPos, &runner, &CCliRunner::OnProgressPos);
+    QObject::connect(&session, &Session::progressShown, &runner, &CCliRunner::OnProgressShown);
     QObject::connect(&session, &Session::objectShown, &runner, &CCliRunner::OnObjectShown);
     QObject::connect(&session, &Session::settingsShown, &runner, &CCliRunner::OnSettingsShown);
     QObject::connect(&session, &Session::overwriteAsked, &runner, &CCliRunner::OnOverwriteAsked);

@@ -3,9 +3,9 @@
 #include "base/ObjectBase.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
-#include "cli/PortChoice.h"
 #include "cli/ResultText.h"
 #include "exchange/CExchangeSession.h"
+#include "front/PortChoice.h"
 
 #include <QObject>
 #include <QString>
@@ -43,12 +43,11 @@ public:
 
     // The session's signals.
     void OnLogLine(const QString& line);
-    void OnProgressRange(int minimum, int maximum);
-    void OnProgressPos(int position);
+    void OnProgressShown(int position, int maximum);
     void OnObjectShown(const ObjectShown& object);
     void OnSettingsShown(const SetupShown& settings);
     void OnOverwriteAsked();
-    void OnFinished(CExchangeSession::Outcome outcome);
+    void OnFinished(Outcome outcome);
     void OnPortOpened(const QString& portName, const QString& devicePath);
     void OnPortFailed(const QString& portName, const QString& devicePath, const QString& reason);
     void OnDeviceLost(const QString& portName);
@@ -62,10 +61,10 @@ signals:
     void closePortRequested();
     void readBaseRequested();
     void writeBaseRequested();
-    void readNumberRequested(int objectNumber);
-    void writeNumberRequested(int objectNumber, int transmitterByte1, int transmitterByte2);
+    void readNumberRequested(const NumberOperands& operands);
+    void writeNumberRequested(const NumberOperands& operands);
     void readSetupRequested();
-    void writeSetupRequested(const SetupValues& values);
+    void writeSetupRequested(const SetupOperands& operands);
     void overwriteAnswered(bool overwrite);
     // The command is over; the program ends with exitCode.
     void done(int exitCode);
@@ -91,10 +90,9 @@ private:
     bool settingsWritten = false; // write-setup: the write follows the read
     bool finished = false;
     int exitCode = exitDone;
-    std::optional<ObjectRecord> objectShown; // number, byte1, byte2 of the last object reply
-    std::optional<SettingsShown> settingsShown;
-    bool progressOfBase = false; // the bar counts blocks
-    int progressPosition = 0;
+    std::optional<ObjectShown> objectShown; // the last object reply
+    std::optional<SetupShown> settingsShown;
+    int progressPosition = 0; // blocks done, while a base is read or written
     bool progressOnScreen = false;
 };
 

@@ -1,8 +1,8 @@
 #include "cli/CliOptions.h"
 
 #include "base/TransmitterNumber.h"
-#include "exchange/FrontEndOptions.h"
 #include "exchange/SettingTexts.h"
+#include "front/FrontEndOptions.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

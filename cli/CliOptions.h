@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/ExchangeOperands.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,16 +34,6 @@ enum class CliCommand {
     Diff,
 };
 
-// The settings that write-setup was told to change; the others stay as read.
-struct SetupChange {
-    std::optional<uint8_t> mode;       // the code on the line, 0..2
-    std::optional<uint8_t> periodCode; // the channel-period code: 2..10 = 4..20 minutes, 1 = off
-    std::optional<uint8_t> relay;
-    std::optional<uint8_t> backlight;
-
-    bool IsEmpty() const { return !mode && !periodCode && !relay && !backlight; }
-};
-
 struct CliOptions {
     CliCommand command = CliCommand::Show;
     QString commandName; // as typed: "read-base", ...
@@ -49,7 +41,7 @@ struct CliOptions {
     uint16_t objectNumber = 1;
     uint8_t transmitterByte1 = 0; // the part after the point
     uint8_t transmitterByte2 = 0; // the part before the point
-    SetupChange setupChange;
+    SetupChange setupChange;      // write-setup: the settings to change; the others stay as read
 
     QString port; // --port as given: "COMn", "COMn=DEVICE" or a device path; empty: the stored port
     bool demo = false;

@@ -1,7 +1,6 @@
 #include "cli/ConsoleCommand.h"
 
 #include "cli/BaseFiles.h"
-#include "exchange/EditorMapping.h"
 
 bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
                            CliResult& stop) {
@@ -30,11 +29,4 @@ bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, P
         return false;
     }
     return true;
-}
-
-SetupValues MergeSetup(const SetupChange& change, const SettingsShown& read) {
-    return {change.mode.value_or(ListIndexByte(read.modeIndex)),
-            change.periodCode.value_or(PeriodCodeForIndex(read.periodIndex)),
-            change.relay.value_or(ListIndexByte(read.relayIndex)),
-            change.backlight.value_or(ListIndexByte(read.backlightIndex))};
 }

@@ -13,30 +13,34 @@
 
 namespace {
 
-// The list item's text, or a null value for an index past the list (the window
-// then shows no item).
-QJsonValue ItemJson(std::span<const char* const> items, int index) {
-    if (index < 0 || index >= int(items.size()))
-        return QJsonValue::Null;
-    return QString::fromUtf8(items[std::size_t(index)]);
+// The text of the list item that stands for code, or a null value for a code
+// the list has no item for.
+QJsonValue ItemJson(std::span<const char* const> items, bool listed, int index) {
+    return listed ? QJsonValue(QString::fromUtf8(items[std::size_t(index)])) : QJsonValue::Null;
 }
 
-QString ItemText(std::span<const char* const> items, int index) {
-    const QJsonValue item = ItemJson(items, index);
-    return item.isNull() ? QStringLiteral("%1 (not in the window's list)").arg(index)
+QString ItemText(const QJsonValue& item, uint8_t code) {
+    return item.isNull() ? QStringLiteral("%1 (not in the window's list)").arg(code)
                          : item.toString();
 }
 
-QJsonObject ListSettingJson(std::span<const char* const> items, int index) {
-    return {{QStringLiteral("code"), ListIndexByte(index)},
-            {QStringLiteral("text"), ItemJson(items, index)}};
+QJsonValue ListItemJson(std::span<const char* const> items, uint8_t code) {
+    return ItemJson(items, IsListedCode(code, int(items.size())), code);
+}
+
+QJsonValue PeriodItemJson(uint8_t code) {
+    return ItemJson(periodTexts, IsListedPeriodCode(code), PeriodIndexForCode(code));
+}
+
+QJsonObject ListSettingJson(std::span<const char* const> items, uint8_t code) {
+    return {{QStringLiteral("code"), code}, {QStringLiteral("text"), ListItemJson(items, code)}};
 }
 
 QString NumberText(uint8_t byte1, uint8_t byte2) {
     return QString::fromStdString(::TransmitterText(byte1, byte2));
 }
 
-QString VersionText(const SettingsShown& settings) {
+QString VersionText(const SetupShown& settings) {
     return QString::asprintf("%01d.%02d", settings.versionMajor, settings.versionMinor);
 }
 
@@ -55,26 +59,30 @@ QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, 
             {QStringLiteral("learned"), IsLearned(byte1, byte2)}};
 }
 
-QString SetupLines(const SettingsShown& settings) {
+QString SetupLines(const SetupShown& settings) {
     return QStringLiteral("mode       %1\nperiod     %2\nrelay      %3\nbacklight  %4\n"
                           "version    %5\n")
-        .arg(ItemText(modeTexts, settings.modeIndex), ItemText(periodTexts, settings.periodIndex),
-             ItemText(relayTexts, settings.relayIndex),
-             ItemText(backlightTexts, settings.backlightIndex), VersionText(settings));
+        .arg(ItemText(ListItemJson(modeTexts, settings.modeCode), settings.modeCode),
+             ItemText(PeriodItemJson(settings.periodCode), settings.periodCode),
+             ItemText(ListItemJson(relayTexts, settings.relayCode), settings.relayCode),
+             ItemText(ListItemJson(backlightTexts, settings.backlightCode), settings.backlightCode),
+             VersionText(settings));
 }
 
-QJsonObject SetupJson(const QString& command, const SettingsShown& settings) {
-    const uint8_t periodCode = PeriodCodeForIndex(settings.periodIndex);
-    // Code 1 is "off"; codes 2..10 are that many two-minute steps.
-    const QJsonValue minutes = periodCode == 1 ? QJsonValue::Null : QJsonValue(periodCode * 2);
+QJsonObject SetupJson(const QString& command, const SetupShown& settings) {
+    const uint8_t periodCode = settings.periodCode;
+    // Codes 2..10 are that many two-minute steps; 1 is "off", and any other code
+    // is none the window knows.
+    const QJsonValue minutes =
+        periodCode >= 2 && periodCode <= 10 ? QJsonValue(periodCode * 2) : QJsonValue::Null;
     return {{QStringLiteral("command"), command},
-            {QStringLiteral("mode"), ListSettingJson(modeTexts, settings.modeIndex)},
+            {QStringLiteral("mode"), ListSettingJson(modeTexts, settings.modeCode)},
             {QStringLiteral("period"),
              QJsonObject{{QStringLiteral("code"), periodCode},
                          {QStringLiteral("minutes"), minutes},
-                         {QStringLiteral("text"), ItemJson(periodTexts, settings.periodIndex)}}},
-            {QStringLiteral("relay"), ListSettingJson(relayTexts, settings.relayIndex)},
-            {QStringLiteral("backlight"), ListSettingJson(backlightTexts, settings.backlightIndex)},
+                         {QStringLiteral("text"), PeriodItemJson(periodCode)}}},
+            {QStringLiteral("relay"), ListSettingJson(relayTexts, settings.relayCode)},
+            {QStringLiteral("backlight"), ListSettingJson(backlightTexts, settings.backlightCode)},
             {QStringLiteral("version"), VersionText(settings)}};
 }
 

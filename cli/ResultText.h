@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ObjectBase.h"
+#include "exchange/ExchangeOperands.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -16,21 +17,11 @@
 QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2);
 QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, uint8_t byte2);
 
-// The settings as the console reported them, as the window's lists take them:
-// mode, relay and backlight are the list index (the byte itself, even past the
-// list), the channel period the index of its item.
-struct SettingsShown {
-    int modeIndex = 0;
-    int periodIndex = 3;
-    int relayIndex = 0;
-    int backlightIndex = 1;
-    int versionMajor = 0;
-    int versionMinor = 0;
-};
-
-// One line a setting: "mode       РУЧНОЙ", ..., "version    1.05".
-QString SetupLines(const SettingsShown& settings);
-QJsonObject SetupJson(const QString& command, const SettingsShown& settings);
+// The settings as the console reported them, one line a setting: "mode
+// РУЧНОЙ", ..., "version    1.05". A code the window's list has no item for is
+// shown as the code itself.
+QString SetupLines(const SetupShown& settings);
+QJsonObject SetupJson(const QString& command, const SetupShown& settings);
 
 // The learned objects of a table, one a line: "007  034.012".
 QString LearnedLines(const ObjectTable& table);

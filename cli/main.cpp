@@ -7,14 +7,13 @@
 #include "cli/ConsoleCommand.h"
 #include "cli/FileCommands.h"
 #include "exchange/CExchangeSession.h"
-#include "exchange/FrontEndOptions.h"
-#include "link/CLogFile.h"
+#include "front/CFrontEndStart.h"
+#include "front/FrontEndOptions.h"
 #include "sim/DemoConsole.h"
 
 #include <QCoreApplication>
 
 #include <cerrno>
-#include <chrono>
 #include <unistd.h>
 
 namespace {
@@ -39,14 +38,11 @@ std::optional<bool> AskOnTerminal(const QString& question) {
 
 // Runs a console command on an exchange session of its own until the runner is done.
 int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
-                 CLogFile* logFile, CLogFile* traceFile) {
-    std::unique_ptr<CSimPty> demoConsole;
+                 CFrontEndStart& start) {
     if (options.demo) {
         QString error;
-        demoConsole = StartDemoConsole(port.mapping, error);
-        if (!demoConsole) {
-            PrintTo(stderr, QStringLiteral("kelvarin-cli: the simulated console cannot start: %1\n")
-                                .arg(error));
+        if (!start.StartDemo(port.mapping, error)) {
+            PrintTo(stderr, error);
             return exitPortFailed;
         }
         port.portName = demoPortName;
@@ -57,20 +53,12 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
         port.mapping.SetOverride(port.devicePath, port.devicePath);
     }
 
-    // Before the session, which may still close the port as it goes.
-    std::unique_ptr<CLineTrace> trace;
-    if (traceFile)
-        trace = std::make_unique<CLineTrace>(
-            [traceFile](const std::string& line) {
-                traceFile->Append(QString::fromStdString(line));
-            },
-            [] { return std::chrono::steady_clock::now().time_since_epoch(); });
     CExchangeSession session(objectBase, port.mapping);
-    session.SetTrace(trace.get());
+    session.SetTrace(start.Trace());
     CliTerminal terminal{[](const QString& text) { PrintTo(stdout, text); },
                          [](const QString& text) { PrintTo(stderr, text); },
                          isatty(STDIN_FILENO) == 1, isatty(STDERR_FILENO) == 1, AskOnTerminal};
-    CCliRunner runner(options, port, objectBase, std::move(terminal), logFile);
+    CCliRunner runner(options, port, objectBase, std::move(terminal), start.LogFile());
     ConnectSession(runner, session);
     CInterruptWatch interruptWatch;
     QObject::connect(&interruptWatch, &CInterruptWatch::interrupted, &runner,
@@ -86,27 +74,10 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
 CliResult RunCommand(const CliOptions& options) {
     // Either file that cannot be opened ends the program at start, before any
     // other file or the port is touched.
-    CLogFile traceFile;
-    CLogFile logFile;
-    // Said once when a file stops taking lines, and once when it takes them again.
-    for (CLogFile* file : {&traceFile, &logFile}) {
-        QObject::connect(file, &CLogFile::writeFailed, [](const QString& text) {
-            PrintTo(stderr, QStringLiteral("kelvarin-cli: %1\n").arg(text));
-        });
-        QObject::connect(file, &CLogFile::writeResumed, [](const QString& text) {
-            PrintTo(stderr, QStringLiteral("kelvarin-cli: %1\n").arg(text));
-        });
-    }
-    if (!options.traceFilePath.isEmpty() && !traceFile.Open(options.traceFilePath))
-        return {exitUsage,
-                {},
-                QStringLiteral("kelvarin-cli: cannot open the trace file %1: %2\n")
-                    .arg(options.traceFilePath, traceFile.ErrorString())};
-    if (!options.logFilePath.isEmpty() && !logFile.Open(options.logFilePath))
-        return {exitUsage,
-                {},
-                QStringLiteral("kelvarin-cli: cannot open the log file %1: %2\n")
-                    .arg(options.logFilePath, logFile.ErrorString())};
+    CFrontEndStart start(QStringLiteral("kelvarin-cli"));
+    QString error;
+    if (!start.OpenFiles(options.logFilePath, options.traceFilePath, error))
+        return {exitUsage, {}, error};
 
     if (options.command == CliCommand::Show)
         return RunShow(options);
@@ -118,11 +89,7 @@ CliResult RunCommand(const CliOptions& options) {
     CliResult stop;
     if (!PrepareConsoleCommand(options, objectBase, port, stop))
         return stop;
-    return {RunOnConsole(options, objectBase, port,
-                         options.logFilePath.isEmpty() ? nullptr : &logFile,
-                         options.traceFilePath.isEmpty() ? nullptr : &traceFile),
-            {},
-            {}};
+    return {RunOnConsole(options, objectBase, port, start), {}, {}};
 }
 
 } // namespace

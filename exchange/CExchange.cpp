@@ -1,5 +1,8 @@
 #include "exchange/CExchange.h"
 
+#include "exchange/ProgressStep.h"
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -13,12 +16,28 @@ void CExchange::Begin(ExchangeState state) {
     vars.requestPending = 1;
     vars.replyWaitTicks = 0;
     pairing.OnOperationStarted();
+    host.OperationStarted();
+}
+
+// Every operation ends here, last of all, so that whoever hears of it finds the
+// engine idle and may start the next one.
+void CExchange::End(Outcome outcome) {
+    vars.exchangeState = Idle;
+    host.OperationEnded(outcome);
 }
 
 void CExchange::SetUpProgress(int maximum) {
-    host.SetProgressRange(0, maximum);
-    host.SetProgressStep(1);
-    host.SetProgressPos(0);
+    progressMaximum = maximum;
+    SetProgressPos(0);
+}
+
+void CExchange::SetProgressPos(int position) {
+    progressPosition = std::clamp(position, 0, progressMaximum);
+    host.ShowProgress(progressPosition, progressMaximum);
+}
+
+void CExchange::StepProgress() {
+    SetProgressPos(SteppedProgress(progressPosition, 1, 0, progressMaximum));
 }
 
 void CExchange::OnReadBase() {
@@ -131,10 +150,11 @@ void CExchange::ExchangeTick() {
         if (vars.replyWaitTicks >= giveUpTicks) {
             vars.linkReported = 0;
             vars.replyWaitTicks = 0;
-            vars.exchangeState = Idle;
-            host.SetProgressPos(0);
+            SetProgressPos(0);
             vars.progressTicks = 0;
             LogStamped("Нет связи с ПЦН");
+            End(Outcome::NoAnswer);
+            return;
         }
         if (vars.replyWaitTicks == firstRepeatTicks || vars.replyWaitTicks == secondRepeatTicks) {
             host.WriteTelegram(txTelegram);
@@ -145,7 +165,7 @@ void CExchange::ExchangeTick() {
             ++vars.progressTicks;
             if (vars.progressTicks >= progressStepTicks) {
                 vars.progressTicks = 0;
-                host.StepProgress();
+                StepProgress();
             }
         }
         return;
@@ -158,7 +178,7 @@ void CExchange::ExchangeTick() {
         ++vars.progressTicks;
         if (vars.progressTicks >= idleClearTicks) {
             vars.progressTicks = 0;
-            host.SetProgressPos(0);
+            SetProgressPos(0);
         }
     }
 }

@@ -98,7 +98,12 @@ private:
     void LogStamped(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     void Begin(ExchangeState state);
+    void End(Outcome outcome);
+    // The progress bar, kept here so that every front end shows the same: its
+    // minimum is 0 and a step adds 1.
     void SetUpProgress(int maximum);
+    void SetProgressPos(int position);
+    void StepProgress();
     void OnBlockRead();
     void OnBlockWritten();
     void OnObjectRead();
@@ -118,4 +123,6 @@ private:
     CReplyPairing pairing;
     CLineTrace* trace = nullptr;
     uint64_t rxStartedAt = 0; // where on the line the "~" of the telegram being assembled was read
+    int progressMaximum = 100;
+    int progressPosition = 0;
 };

@@ -1,26 +1,18 @@
 #include "exchange/CExchangeSession.h"
 
-#include "exchange/ProgressStep.h"
-#include "link/ProfileNames.h"
-
-#include <QSettings>
 #include <QTime>
-
-#include <algorithm>
 
 namespace {
 
 constexpr int exchangeTickMs = 50;
 
-QString PortName(int index) {
-    return QStringLiteral("COM%1").arg(index + 1);
-}
-
-QSettings Profile() {
-    return QSettings(profileOrganization, profileApplication);
-}
-
 } // namespace
+
+QString PortFailureText(const QString& portName, const QString& devicePath, const QString& reason) {
+    if (portName.isEmpty() || portName == devicePath)
+        return QStringLiteral("%1 cannot be opened: %2").arg(devicePath, reason);
+    return QStringLiteral("%1 (%2) cannot be opened: %3").arg(portName, devicePath, reason);
+}
 
 CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping, QObject* parent)
     : QObject(parent), exchange(*this, objectBase), link(std::move(mapping), this) {
@@ -42,10 +34,8 @@ CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping
         [this](const QString& portName, const QString& devicePath, const QString& reason) {
             AppendBareLine(
                 QStringLiteral("Порт %1 занят другим приложением или отсутствует").arg(portName));
-            emit portSelectionShown(offPortIndex);
             emit portFailed(portName, devicePath, reason);
-            emit statusMessage(
-                tr("%1 (%2) cannot be opened: %3").arg(portName, devicePath, reason));
+            emit statusMessage(PortFailureText(portName, devicePath, reason));
         });
     connect(&link, &CSerialLink::portClosed, this, [this](const QString& portName) {
         openPortName.clear();
@@ -63,10 +53,12 @@ CExchangeSession::CExchangeSession(CObjectBase& objectBase, CPortMapping mapping
             tr("%1: break received; nothing more is read until the port is picked again")
                 .arg(portName));
     });
-
-    connect(this, &CExchangeSession::statusMessage, this,
-            [this](const QString& text) { lastStatusMessage = text; });
     connect(&timer, &QTimer::timeout, this, &CExchangeSession::ExchangeTick);
+}
+
+CExchangeSession::~CExchangeSession() {
+    timer.stop();
+    link.ClosePort();
 }
 
 void CExchangeSession::SetTrace(CLineTrace* lineTrace) {
@@ -88,47 +80,6 @@ void CExchangeSession::StartTimer() {
     timer.start(exchangeTickMs);
 }
 
-CExchangeSession::~CExchangeSession() {
-    timer.stop();
-    link.ClosePort();
-}
-
-void CExchangeSession::OpenStoredPort() {
-    const int stored = Profile().value(numComPortKey, 0).toInt();
-    if (stored == offPortIndex) {
-        ClosePort();
-        emit portSelectionShown(offPortIndex);
-        AppendBareLine(QStringLiteral("Все порты закрыты"));
-        return;
-    }
-    // Anything unknown falls back to COM1 but stays stored as it was.
-    const int index = stored >= 0 && stored < offPortIndex ? stored : 0;
-    OpenPort(PortName(index));
-    // Even after a failed open the list shows the stored port at start-up.
-    emit portSelectionShown(index);
-}
-
-void CExchangeSession::OnPortListChange(int index) {
-    if (index < 0 || index > offPortIndex)
-        return;
-    if (index == offPortIndex) {
-        ClosePort();
-        AppendBareLine(QStringLiteral("Все порты закрыты"));
-    } else {
-        OpenPort(PortName(index));
-    }
-    // Stored whatever the outcome, so that the next start tries the same port.
-    Profile().setValue(numComPortKey, index);
-}
-
-void CExchangeSession::OpenPortForRun(const QString& portName) {
-    // Shown first: a failed open turns the list to "OFF" again.
-    for (int index = 0; index < offPortIndex; ++index)
-        if (PortName(index) == portName)
-            emit portSelectionShown(index);
-    OpenPort(portName);
-}
-
 bool CExchangeSession::OpenPort(const QString& portName) {
     return link.OpenPort(portName);
 }
@@ -137,69 +88,51 @@ void CExchangeSession::ClosePort() {
     link.ClosePort();
 }
 
+void CExchangeSession::TurnPortOff() {
+    ClosePort();
+    AppendBareLine(QStringLiteral("Все порты закрыты"));
+}
+
 void CExchangeSession::OnReadBase() {
-    Run([&] { exchange.OnReadBase(); }, Outcome::Completed);
+    exchange.OnReadBase();
 }
 
 void CExchangeSession::OnWriteBase() {
-    Run([&] { exchange.OnWriteBase(); }, Outcome::Completed);
+    exchange.OnWriteBase();
 }
 
 void CExchangeSession::OnReadNumber(const NumberOperands& operands) {
-    Run([&] { exchange.OnReadNumber(operands); }, Outcome::Completed);
+    exchange.OnReadNumber(operands);
 }
 
 void CExchangeSession::OnWriteNumber(const NumberOperands& operands) {
-    Run([&] { exchange.OnWriteNumber(operands); }, Outcome::Completed);
+    exchange.OnWriteNumber(operands);
 }
 
 void CExchangeSession::OnReadSetup() {
-    Run([&] { exchange.OnReadSetup(); }, Outcome::Completed);
+    exchange.OnReadSetup();
 }
 
 void CExchangeSession::OnWriteSetup(const SetupOperands& operands) {
-    Run([&] { exchange.OnWriteSetup(operands); }, Outcome::Completed);
+    exchange.OnWriteSetup(operands);
 }
 
 void CExchangeSession::AnswerOverwrite(bool overwrite) {
     if (!exchange.Vars().confirmOpen)
         return;
-    // A cancel ends the operation here; an OK sends the write first, so that what
-    // the link held meanwhile counts as read before it.
-    Run([&] { exchange.AnswerOverwrite(overwrite); },
-        overwrite ? Outcome::Completed : Outcome::Declined);
+    // An OK sends the write first, so that what the link held meanwhile counts as
+    // read before it.
+    exchange.AnswerOverwrite(overwrite);
     link.ReleaseReceived();
 }
 
 void CExchangeSession::ExchangeTick() {
-    // The tick ends an operation only by giving up.
-    Run([&] { exchange.ExchangeTick(); }, Outcome::NoAnswer);
+    exchange.ExchangeTick();
 }
 
 void CExchangeSession::OnBytesReceived(const QByteArray& bytes, quint32 unsentWrites) {
-    Run(
-        [&] {
-            exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                  static_cast<std::size_t>(bytes.size()), unsentWrites);
-        },
-        Outcome::Completed);
-}
-
-template <typename Call> void CExchangeSession::Run(Call call, Outcome endedAs) {
-    const bool reading = exchange.Vars().exchangeState == ExchangeState::ReadBase;
-    const int firstBlock = exchange.Vars().blockIndex;
-    call();
-    // Only replies store blocks, and a read that takes its last one ends at block 60.
-    if (reading)
-        for (int block = firstBlock; block < exchange.Vars().blockIndex; ++block)
-            emit blockStored(block);
-    const bool idle = exchange.IsIdle();
-    if (idle == wasIdle)
-        return;
-    wasIdle = idle;
-    emit idleChanged(idle);
-    if (idle)
-        emit finished(endedAs);
+    exchange.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                          static_cast<std::size_t>(bytes.size()), unsentWrites);
 }
 
 std::string CExchangeSession::TimeOfDay() {
@@ -220,32 +153,8 @@ void CExchangeSession::WriteTelegram(const Telegram& telegram) {
         trace->TelegramWritten(telegram);
 }
 
-// The bar is kept here as a progress bar control keeps it, so that a step knows
-// where it starts from whoever shows it.
-void CExchangeSession::SetProgressRange(int minimum, int maximum) {
-    progressMinimum = minimum;
-    progressMaximum = std::max(minimum, maximum);
-    // A bar whose position falls outside its new range is reset, and shows empty.
-    if (progressPosition < progressMinimum - 1 || progressPosition > progressMaximum)
-        progressPosition = progressMinimum - 1;
-    emit progressRange(progressMinimum, progressMaximum);
-}
-
-void CExchangeSession::SetProgressStep(int step) {
-    progressStep = step;
-}
-
-void CExchangeSession::SetProgressPos(int position) {
-    progressPosition = std::clamp(position, progressMinimum, progressMaximum);
-    emit progressPos(progressPosition);
-}
-
-void CExchangeSession::StepProgress() {
-    int position = progressPosition + progressStep;
-    if (position > progressMaximum && progressMaximum > progressMinimum)
-        position =
-            (position - progressMinimum) % (progressMaximum - progressMinimum) + progressMinimum;
-    SetProgressPos(position);
+void CExchangeSession::ShowProgress(int position, int maximum) {
+    emit progressShown(position, maximum);
 }
 
 void CExchangeSession::ShowObject(const ObjectShown& object) {
@@ -262,4 +171,17 @@ void CExchangeSession::AskOverwrite() {
     // engine holds no more than the rest of the read that carried the question.
     link.HoldReceived();
     emit overwriteAsked();
+}
+
+void CExchangeSession::BlockStored(int blockIndex) {
+    emit blockStored(blockIndex);
+}
+
+void CExchangeSession::OperationStarted() {
+    emit idleChanged(false);
+}
+
+void CExchangeSession::OperationEnded(Outcome outcome) {
+    emit idleChanged(true);
+    emit finished(outcome);
 }

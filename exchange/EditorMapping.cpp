@@ -23,3 +23,18 @@ int ObjectStateIndex(uint8_t firstByte, uint8_t secondByte) {
 uint8_t ListIndexByte(int index) {
     return static_cast<uint8_t>(index & 0xFF);
 }
+
+bool IsListedCode(uint8_t code, int listSize) {
+    return code < listSize;
+}
+
+bool IsListedPeriodCode(uint8_t code) {
+    return code >= 1 && code <= 10;
+}
+
+SetupOperands MergeSetup(const SetupShown& reported, const SetupChange& change) {
+    return {.setupMode = change.mode.value_or(reported.modeCode),
+            .setupBacklight = change.backlight.value_or(reported.backlightCode),
+            .setupRelay = change.relay.value_or(reported.relayCode),
+            .setupPeriodCode = change.periodCode.value_or(reported.periodCode)};
+}

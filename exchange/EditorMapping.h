@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/TransmitterNumber.h"
+#include "exchange/ExchangeOperands.h"
 
 #include <cstdint>
 
@@ -18,3 +19,14 @@ int ObjectStateIndex(uint8_t firstByte, uint8_t secondByte);
 
 // A list's selection as a byte: the low 8 bits of the index, so "none" (-1) is 255.
 uint8_t ListIndexByte(int index);
+
+// Whether the code on the line has an item of its own in its list: mode, relay and
+// backlight 0..2, the channel period 1..10. Any other code the list cannot show
+// (it shows no item, or for the period "10 МИН").
+bool IsListedCode(uint8_t code, int listSize);
+bool IsListedPeriodCode(uint8_t code);
+
+// What "Write Setup" sends: every setting the operator (or the command line)
+// changed, and every other one exactly as the console reported it, even a code
+// that its list cannot show.
+SetupOperands MergeSetup(const SetupShown& reported, const SetupChange& change);

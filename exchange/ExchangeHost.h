@@ -5,9 +5,16 @@
 
 #include <string>
 
-// What the exchange engine does to the world outside the core. The exchange
-// session implements it over the port and its signals; tests implement it with a
-// fake.
+// How an operation ended.
+enum class Outcome {
+    Completed, // its last reply was taken
+    NoAnswer,  // given up: "Нет связи с ПЦН"
+    Declined,  // the operator did not allow the overwrite
+};
+
+// What the exchange engine does to the world outside the core, and what it knows
+// that front ends want to hear. The exchange session implements it over the port
+// and its signals; tests implement it with a fake.
 class CExchangeHost {
 public:
     virtual ~CExchangeHost() = default;
@@ -19,11 +26,8 @@ public:
     // Writes all 26 bytes in one write; never waits, never reports failure.
     virtual void WriteTelegram(const Telegram& telegram) = 0;
 
-    // Progress bar.
-    virtual void SetProgressRange(int minimum, int maximum) = 0;
-    virtual void SetProgressStep(int step) = 0;
-    virtual void SetProgressPos(int position) = 0;
-    virtual void StepProgress() = 0; // past the maximum the bar starts again from the minimum
+    // The progress bar stands at position of 0..maximum.
+    virtual void ShowProgress(int position, int maximum) = 0;
 
     // A reply's object or settings, for the panel's editors.
     virtual void ShowObject(const ObjectShown& object) = 0;
@@ -32,4 +36,11 @@ public:
     // Asks the operator whether to overwrite and returns at once; the answer comes
     // back through CExchange::AnswerOverwrite.
     virtual void AskOverwrite() = 0;
+
+    // Rows 10 * blockIndex + 1 .. + 10 of the device table were stored by a read.
+    virtual void BlockStored(int blockIndex) = 0;
+    // A button started an operation; OperationEnded follows when it is over, once
+    // the engine is idle again.
+    virtual void OperationStarted() = 0;
+    virtual void OperationEnded(Outcome outcome) = 0;
 };

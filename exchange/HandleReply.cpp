@@ -45,7 +45,8 @@ void CExchange::OnBlockRead() {
         // a table that mixes two reads.
         objectBase.deviceBaseComplete = 0;
     }
-    objectBase.StoreBlock(vars.blockIndex, assembler.rxTelegram);
+    const uint8_t storedBlock = vars.blockIndex;
+    objectBase.StoreBlock(storedBlock, assembler.rxTelegram);
     vars.replyWaitTicks = 0;
     ++vars.blockIndex;
     // The next request leaves before the window is touched: repainting the bar and
@@ -53,14 +54,15 @@ void CExchange::OnBlockRead() {
     const bool lastBlock = vars.blockIndex == blockCount;
     if (!lastBlock)
         SendRequest('R');
+    host.BlockStored(storedBlock);
     if (firstBlock)
         LogStamped("Установлена связь с ПЦН");
-    host.StepProgress();
+    StepProgress();
     if (lastBlock) {
         LogStamped("База объектов прочитана из ПЦН, принято %03d объектов",
                    vars.blockIndex * objectsPerBlock);
-        vars.exchangeState = Idle;
         objectBase.deviceBaseComplete = 1;
+        End(Outcome::Completed);
     }
 }
 
@@ -75,12 +77,12 @@ void CExchange::OnBlockWritten() {
         SendRequest('W');
     if (firstBlock)
         LogStamped("Установлена связь с ПЦН");
-    host.StepProgress();
+    StepProgress();
     if (lastBlock) {
         LogStamped("База объектов записана в ПЦН, передано %03d объектов",
                    vars.blockIndex * objectsPerBlock);
-        vars.exchangeState = Idle;
         vars.linkReported = 0;
+        End(Outcome::Completed);
     }
 }
 
@@ -90,9 +92,9 @@ void CExchange::OnObjectRead() {
                rx[5], rx[4], rx[6], rx[7], rx[8], rx[9], rx[10], rx[11]);
     ShowObjectReply();
     vars.replyWaitTicks = 0;
-    vars.exchangeState = Idle;
-    host.SetProgressPos(8);
+    SetProgressPos(8);
     vars.progressTicks = 0;
+    End(Outcome::Completed);
 }
 
 // The check before "Write Number": a learned object is only overwritten when the
@@ -100,13 +102,13 @@ void CExchange::OnObjectRead() {
 // AnswerOverwrite, and until then received bytes wait and no repeat is due.
 void CExchange::OnWriteCheck() {
     const Telegram& rx = assembler.rxTelegram;
-    host.StepProgress();
+    StepProgress();
     if (!IsLearned(rx[4], rx[5])) {
         WriteCheckedNumber();
         return;
     }
     LogStamped("Записываемый объект номер: %03d уже обучен", vars.objectNumber);
-    host.SetProgressPos(4);
+    SetProgressPos(4);
     vars.progressTicks = 0;
     vars.replyWaitTicks = 0;
     vars.confirmOpen = 1;
@@ -124,9 +126,9 @@ void CExchange::CancelNumberWrite() {
     vars.writeAfterCheck = 0;
     LogStamped("Запись объекта номер: %03d отменена", vars.objectNumber);
     vars.replyWaitTicks = 0;
-    vars.exchangeState = Idle;
-    host.SetProgressPos(8);
+    SetProgressPos(8);
     vars.progressTicks = 0;
+    End(Outcome::Declined);
 }
 
 // The object-number spin keeps the operator's choice; the number the reply names
@@ -144,9 +146,9 @@ void CExchange::OnObjectWritten() {
     const Telegram& rx = assembler.rxTelegram;
     LogStamped("Записан объект: %03d - %03d.%03d", rx[2] * 256 + rx[3], rx[5], rx[4]);
     ShowObjectReply();
-    host.SetProgressPos(8);
+    SetProgressPos(8);
     vars.replyWaitTicks = 0;
-    vars.exchangeState = Idle;
+    End(Outcome::Completed);
 }
 
 void CExchange::OnSetupReply() {
@@ -155,19 +157,17 @@ void CExchange::OnSetupReply() {
         LogStamped("Приняты установки от ПЦН версии: %01d.%02d", rx[6], rx[7]);
     else
         LogStamped("Записаны установки в ПЦН версии: %01d.%02d", rx[6], rx[7]);
-    host.ShowSettings({.modeIndex = rx[2],
-                       .periodIndex = PeriodIndexForCode(rx[3]),
-                       .relayIndex = rx[4],
-                       .backlightIndex = rx[5],
+    host.ShowSettings({.modeCode = rx[2],
+                       .periodCode = rx[3],
+                       .relayCode = rx[4],
+                       .backlightCode = rx[5],
                        .versionMajor = rx[6],
                        .versionMinor = rx[7]});
     std::copy(rx.begin() + 8, rx.begin() + 14, vars.setupKept.begin());
     // The reply ends the wait: show the bar full whatever the waiting had reached.
-    host.SetProgressRange(0, 1);
-    host.SetProgressStep(1);
-    host.SetProgressPos(0);
-    host.StepProgress();
+    SetUpProgress(1);
+    StepProgress();
     vars.progressTicks = 0;
     vars.replyWaitTicks = 0;
-    vars.exchangeState = Idle;
+    End(Outcome::Completed);
 }

@@ -2,6 +2,8 @@
 
 #include "exchange/EditorMapping.h"
 #include "exchange/SettingTexts.h"
+#include "front/CPortList.h"
+#include "front/PortChoice.h"
 #include "link/CLogFile.h"
 #include "panel/CRewriteDlg.h"
 #include "panel/PanelLabels.h"
@@ -76,8 +78,8 @@ protected:
 
 } // namespace
 
-CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMapping,
-                             CLogFile* logFile, const QString& startPort, QWidget* parent)
+CKelvarinView::CKelvarinView(CExchangeSession& exchangeSession, CPortList& ports, CLogFile* logFile,
+                             QWidget* parent)
     : QWidget(parent), logList(this), portList(this), objectStateList(this), progress(this),
       readNumberButton(QStringLiteral("Read Number"), this),
       writeNumberButton(QStringLiteral("Write Number"), this),
@@ -85,26 +87,21 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
       writeBaseButton(QStringLiteral("Write Base"), this), objectNumberSpin(this),
       leftTransmitterSpin(this), rightTransmitterSpin(this), modeList(this), periodList(this),
       relayList(this), backlightList(this), readSetupButton(QStringLiteral("Read Setup"), this),
-      writeSetupButton(QStringLiteral("Write Setup"), this), logFile(logFile),
-      session(objectBase, portMapping, this) {
+      writeSetupButton(QStringLiteral("Write Setup"), this), session(exchangeSession),
+      logFile(logFile) {
     Place(logList, 20, 20, 490, 150);
     Name(logList, "log", "Log");
     logList.setFrameShape(QFrame::Box);
     appendLogLine(TimeStamp() + QString::fromUtf8(" - Приложение запущено"));
 
-    AddItems(portList, std::array<const char*, 5>{"COM1", "COM2", "COM3", "COM4", "OFF"});
+    portList.addItems(PortListTexts());
     PlaceList(portList, 510, 20, 610);
     NameList(portList, "port", "Port");
     connect(&session, &CExchangeSession::logLine, this, &CKelvarinView::appendLogLine);
-    connect(&session, &CExchangeSession::portSelectionShown, &portList,
-            &QComboBox::setCurrentIndex);
-    if (startPort.isEmpty())
-        session.OpenStoredPort();
-    else
-        session.OpenPortForRun(startPort);
+    connect(&ports, &CPortList::selectionShown, &portList, &QComboBox::setCurrentIndex);
     // activated, not currentIndexChanged: the program's own selections must not
     // count as the operator's pick.
-    connect(&portList, &QComboBox::activated, &session, &CExchangeSession::OnPortListChange);
+    connect(&portList, &QComboBox::activated, &ports, &CPortList::OnPicked);
 
     AddItems(objectStateList, objectStateTexts);
     PlaceList(objectStateList, 20, 240, 140);
@@ -129,19 +126,33 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     AddItems(modeList, modeTexts);
     PlaceList(modeList, 20, 330, 140);
     NameList(modeList, "mode", "Mode");
-    modeList.setCurrentIndex(0);
     AddItems(periodList, periodTexts);
     PlaceList(periodList, 160, 330, 250);
     NameList(periodList, "channelPeriod", "Channel period");
-    periodList.setCurrentIndex(3);
     AddItems(relayList, relayTexts);
     PlaceList(relayList, 410, 330, 480);
     NameList(relayList, "relay", "Relay");
-    relayList.setCurrentIndex(0);
     AddItems(backlightList, backlightTexts);
     PlaceList(backlightList, 270, 330, 390);
     NameList(backlightList, "backlight", "Backlight");
-    backlightList.setCurrentIndex(1);
+    // The first items are what the settings lists would show for these codes.
+    ShowSettings(reportedSetup);
+    // A list the operator picks from (even the item it shows) or that changes by
+    // any hand but a reply's is a setting to send as chosen.
+    for (QComboBox* list : {&modeList, &periodList, &relayList, &backlightList}) {
+        auto changed = [this, list](int index) {
+            if (list == &modeList)
+                setupChange.mode = ListIndexByte(index);
+            else if (list == &periodList)
+                setupChange.periodCode = PeriodCodeForIndex(index);
+            else if (list == &relayList)
+                setupChange.relay = ListIndexByte(index);
+            else
+                setupChange.backlight = ListIndexByte(index);
+        };
+        connect(list, &QComboBox::activated, this, changed);
+        connect(list, &QComboBox::currentIndexChanged, this, changed);
+    }
 
     Place(readSetupButton, 490, 305, 610, 335);
     Place(writeSetupButton, 490, 345, 610, 375);
@@ -170,12 +181,10 @@ CKelvarinView::CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMa
     connect(&writeSetupButton, &QPushButton::clicked, this,
             [this] { session.OnWriteSetup(TakeSetupOperands()); });
 
-    connect(&session, &CExchangeSession::progressRange, &progress, &QProgressBar::setRange);
-    connect(&session, &CExchangeSession::progressPos, &progress, &QProgressBar::setValue);
+    connect(&session, &CExchangeSession::progressShown, this, &CKelvarinView::ShowProgress);
     connect(&session, &CExchangeSession::objectShown, this, &CKelvarinView::ShowObject);
     connect(&session, &CExchangeSession::settingsShown, this, &CKelvarinView::ShowSettings);
     connect(&session, &CExchangeSession::overwriteAsked, this, &CKelvarinView::AskOverwrite);
-    session.StartTimer();
 }
 
 CKelvarinView::~CKelvarinView() {
@@ -209,13 +218,10 @@ NumberOperands CKelvarinView::TakeNumberOperands() const {
     return operands;
 }
 
+// What a list shows is what its code was, unless the list could not show the
+// reported code: that goes back as it came, unless the operator chose anew.
 SetupOperands CKelvarinView::TakeSetupOperands() const {
-    SetupOperands operands;
-    operands.setupMode = ListIndexByte(modeList.currentIndex());
-    operands.setupBacklight = ListIndexByte(backlightList.currentIndex());
-    operands.setupRelay = ListIndexByte(relayList.currentIndex());
-    operands.setupPeriodCode = PeriodCodeForIndex(periodList.currentIndex());
-    return operands;
+    return MergeSetup(reportedSetup, setupChange);
 }
 
 // The object-number spin keeps the operator's choice: the number a reply names
@@ -227,10 +233,18 @@ void CKelvarinView::ShowObject(const ObjectShown& object) {
 }
 
 void CKelvarinView::ShowSettings(const SetupShown& settings) {
-    SelectListItem(modeList, settings.modeIndex);
-    SelectListItem(periodList, settings.periodIndex);
-    SelectListItem(relayList, settings.relayIndex);
-    SelectListItem(backlightList, settings.backlightIndex);
+    SelectListItem(modeList, settings.modeCode);
+    SelectListItem(periodList, PeriodIndexForCode(settings.periodCode));
+    SelectListItem(relayList, settings.relayCode);
+    SelectListItem(backlightList, settings.backlightCode);
+    // Selected by the reply, not by the operator.
+    reportedSetup = settings;
+    setupChange = {};
+}
+
+void CKelvarinView::ShowProgress(int position, int maximum) {
+    progress.setRange(0, maximum);
+    progress.setValue(position);
 }
 
 void CKelvarinView::AskOverwrite() {

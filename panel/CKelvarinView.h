@@ -1,8 +1,6 @@
 #pragma once
 
-#include "base/ObjectBase.h"
 #include "exchange/CExchangeSession.h"
-#include "link/CPortMapping.h"
 #include "panel/CLogList.h"
 
 #include <QComboBox>
@@ -13,6 +11,7 @@
 #include <QWidget>
 
 class CLogFile;
+class CPortList;
 class CRewriteDlg;
 
 // The operator panel: the log, the port list, the six buttons, the object and
@@ -22,11 +21,11 @@ class CRewriteDlg;
 class CKelvarinView : public QWidget {
     Q_OBJECT
 public:
-    // logFile, when given, receives a copy of every log line and must outlive the view.
-    // The port opened at start is the one stored in the profile, or startPort when
-    // given: that one is for this run only and leaves the profile as it is.
-    CKelvarinView(CObjectBase& objectBase, const CPortMapping& portMapping,
-                  CLogFile* logFile = nullptr, const QString& startPort = QString(),
+    // The view drives session and shows what it reports, and its port list does
+    // what portList says; both must outlive the view. logFile, when given,
+    // receives a copy of every log line and must outlive the view too. The port is
+    // opened by whoever made the view, once everything listens.
+    CKelvarinView(CExchangeSession& session, CPortList& portList, CLogFile* logFile = nullptr,
                   QWidget* parent = nullptr);
     ~CKelvarinView() override;
 
@@ -49,10 +48,10 @@ private:
     SetupOperands TakeSetupOperands() const;
     void ShowObject(const ObjectShown& object);
     void ShowSettings(const SetupShown& settings);
+    void ShowProgress(int position, int maximum);
     void AskOverwrite();
 
-    // Controls, in the order of their ids' table; the session after them, so that
-    // it goes (port closed, reader joined) before any control does.
+    // Controls, in the order of their ids' table.
     CLogList logList;
     QComboBox portList;
     QComboBox objectStateList;
@@ -71,7 +70,12 @@ private:
     QPushButton readSetupButton;
     QPushButton writeSetupButton;
 
+    CExchangeSession& session;
     CLogFile* logFile;
-    CExchangeSession session;
     QPointer<CRewriteDlg> rewriteDlg;
+    // The settings as the console last reported them (the lists' first items
+    // before any reply), and what the operator changed in the lists since: "Write
+    // Setup" sends back unchanged what a list cannot show.
+    SetupShown reportedSetup;
+    SetupChange setupChange;
 };

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a folder above its own. The layers, lowest
-# first: link, then base and sim, then exchange, then panel and cli, then app. A
-# folder may include its own and those of lower layers only.
+# first: link, then base and sim, then exchange, then front (what both front ends
+# share), then panel and cli, then app. A folder may include its own and those of
+# lower layers only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-declare -A layer=([link]=1 [base]=2 [sim]=2 [exchange]=3 [panel]=4 [cli]=4 [app]=5)
+declare -A layer=([link]=1 [base]=2 [sim]=2 [exchange]=3 [front]=4 [panel]=5 [cli]=5 [app]=6)
 status=0
 for folder in "${!layer[@]}"; do
     [ -d "$folder" ] || continue

@@ -9,6 +9,7 @@
 #include "app/CommandLine.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
+#include "front/CFrontEndStart.h"
 #include "link/CLogFile.h"
 #include "link/CPortMapping.h"
 #include "panel/CBaseWindow.h"
@@ -564,11 +565,12 @@ private slots:
         std::fflush(stderr);
         const int savedErr = ::dup(STDERR_FILENO);
         ::dup2(err.handle(), STDERR_FILENO);
-        CLogFile logFile;
-        QVERIFY(logFile.Open(QStringLiteral("/dev/full")));
+        CFrontEndStart start(QStringLiteral("kelvarin"));
+        QString error;
+        QVERIFY(start.OpenFiles(QStringLiteral("/dev/full"), QString(), error));
         doc = std::make_unique<CKelvarinDoc>(objectBase);
-        frame =
-            std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping(), &logFile);
+        frame = std::make_unique<CMainFrame>(*doc, objectBase, recentFiles, NowhereMapping(),
+                                             start.LogFile());
         frame->show();
         for (int i = 0; i < 3; ++i)
             frame->View().appendLogLine(QStringLiteral("line %1").arg(i));

@@ -6,8 +6,8 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
 #include "cli/FileCommands.h"
-#include "cli/PortChoice.h"
 #include "cli/ResultText.h"
+#include "front/PortChoice.h"
 #include "link/CLogFile.h"
 
 #include <QFile>
@@ -73,10 +73,6 @@ QByteArray FileBytes(const ObjectTable& table) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
-QSettings Profile() {
-    return QSettings(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
-}
-
 // A runner with the session's side played by the test: what the runner asks of
 // the session is recorded as words, what it prints is kept.
 struct RunnerRig {
@@ -113,12 +109,16 @@ struct RunnerRig {
         Record(&CCliRunner::closePortRequested, [] { return QStringLiteral("close"); });
         Record(&CCliRunner::readBaseRequested, [] { return QStringLiteral("read-base"); });
         Record(&CCliRunner::readSetupRequested, [] { return QStringLiteral("read-setup"); });
-        Record(&CCliRunner::readNumberRequested,
-               [](int n) { return QStringLiteral("read %1").arg(n); });
-        Record(&CCliRunner::writeNumberRequested, [](int n, int b1, int b2) {
-            return QStringLiteral("write %1 %2 %3").arg(n).arg(b1).arg(b2);
+        Record(&CCliRunner::readNumberRequested, [](const NumberOperands& o) {
+            return QStringLiteral("read %1").arg(o.objectNumber);
         });
-        Record(&CCliRunner::writeSetupRequested, [](const SetupValues& v) {
+        Record(&CCliRunner::writeNumberRequested, [](const NumberOperands& o) {
+            return QStringLiteral("write %1 %2 %3")
+                .arg(o.objectNumber)
+                .arg(o.transmitterByte1)
+                .arg(o.transmitterByte2);
+        });
+        Record(&CCliRunner::writeSetupRequested, [](const SetupOperands& v) {
             return QStringLiteral("setup %1 %2 %3 %4")
                 .arg(v.setupMode)
                 .arg(v.setupPeriodCode)
@@ -308,25 +308,32 @@ private slots:
     }
 
     void setup_data() {
-        QTest::addColumn<QList<int>>("shown"); // mode, period index, relay, backlight, version
+        QTest::addColumn<QList<int>>("shown"); // mode, period, relay, backlight codes, version
         QTest::addColumn<QString>("lines");
         QTest::addColumn<QByteArray>("period"); // its JSON
         QTest::newRow("as the window starts")
-            << QList<int>{0, 3, 0, 1, 1, 5}
+            << QList<int>{0, 5, 0, 1, 1, 5}
             << "mode       РУЧНОЙ\nperiod     10 МИН\nrelay      2 МИН\nbacklight  ПРИ РАБОТЕ\n"
                "version    1.05\n"
             << QByteArray(R"({"code":5,"minutes":10,"text":"10 МИН"})");
         QTest::newRow("off, past the lists")
-            << QList<int>{3, 9, 2, 7, 2, 10}
+            << QList<int>{3, 1, 2, 7, 2, 10}
             << "mode       3 (not in the window's list)\nperiod     ВЫКЛ\nrelay      СБРОС\n"
                "backlight  7 (not in the window's list)\nversion    2.10\n"
             << QByteArray(R"({"code":1,"minutes":null,"text":"ВЫКЛ"})");
+        // The window shows "10 МИН" for such a period; it is not what the console holds.
+        QTest::newRow("period past the list")
+            << QList<int>{0, 15, 0, 1, 1, 5}
+            << "mode       РУЧНОЙ\nperiod     15 (not in the window's list)\nrelay      2 МИН\n"
+               "backlight  ПРИ РАБОТЕ\nversion    1.05\n"
+            << QByteArray(R"({"code":15,"minutes":null,"text":null})");
     }
     void setup() {
         QFETCH(QList<int>, shown);
         QFETCH(QString, lines);
         QFETCH(QByteArray, period);
-        const SettingsShown settings{shown[0], shown[1], shown[2], shown[3], shown[4], shown[5]};
+        const SetupShown settings{uint8_t(shown[0]), uint8_t(shown[1]), uint8_t(shown[2]),
+                                  uint8_t(shown[3]), shown[4],          shown[5]};
         QCOMPARE(SetupLines(settings), lines);
         const QJsonObject json = SetupJson(QStringLiteral("read-setup"), settings);
         QCOMPARE(QJsonDocument(json["period"].toObject()).toJson(QJsonDocument::Compact), period);
@@ -346,37 +353,6 @@ private slots:
         QFETCH(int, blocks);
         QFETCH(QString, expected);
         QCOMPARE(ProgressLine(blocks), expected);
-    }
-
-    void portChoice_data() {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<int>("stored");       // NumComPort; -1 for none
-        QTest::addColumn<QString>("expected"); // "name device", or "" when refused
-        QTest::newRow("COM2") << "COM2" << 4 << "COM2 /dev/ttyS1";
-        QTest::newRow("profile's device") << "com3" << 0 << "COM3 /dev/ttyUSB3";
-        QTest::newRow("for the run") << "COM1=/dev/pts/7" << 0 << "COM1 /dev/pts/7";
-        QTest::newRow("device") << "/dev/ttyACM0" << 0 << " /dev/ttyACM0";
-        QTest::newRow("stored") << "" << 2 << "COM3 /dev/ttyUSB3";
-        QTest::newRow("none stored") << "" << -1 << "COM1 /dev/ttyS0";
-        QTest::newRow("stored 7") << "" << 7 << "COM1 /dev/ttyS0";
-        QTest::newRow("stored OFF") << "" << 4 << "";
-    }
-    void portChoice() {
-        QFETCH(QString, option);
-        QFETCH(int, stored);
-        QFETCH(QString, expected);
-        Profile().clear();
-        Profile().setValue(QStringLiteral("Ports/COM3"), QStringLiteral("/dev/ttyUSB3"));
-        if (stored >= 0)
-            Profile().setValue(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), stored);
-        const QStringList keysBefore = Profile().allKeys();
-        PortChoice choice;
-        QString error;
-        const bool chosen = ChoosePort(option, choice, error);
-        QCOMPARE(chosen ? choice.portName + ' ' + choice.devicePath : QString(), expected);
-        QCOMPARE(error.isEmpty(), chosen);
-        QCOMPARE(Profile().allKeys(), keysBefore);
-        Profile().clear();
     }
 
     // The built program: what it checks before any port, and where its output goes.
@@ -448,7 +424,7 @@ private slots:
         rig.Make({"--json", "read-number", "7"});
         QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7"}));
         rig.runner->OnObjectShown({7, 12, 34, 1});
-        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
+        rig.runner->OnFinished(Outcome::Completed);
         QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7", "close", "done 0"}));
         QCOMPARE(rig.out, QStringLiteral(R"({"command":"read-number","learned":true,)"
                                          R"("object":7,"transmitter":"034.012"})"
@@ -459,14 +435,13 @@ private slots:
         QTest::addColumn<int>("outcome"); // -1: the port fails to open
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("err");
-        QTest::newRow("no answer") << int(CExchangeSession::Outcome::NoAnswer) << "close done 2"
+        QTest::newRow("no answer") << int(Outcome::NoAnswer) << "close done 2"
                                    << "did not answer";
-        QTest::newRow("declined") << int(CExchangeSession::Outcome::Declined) << "close done 6"
+        QTest::newRow("declined") << int(Outcome::Declined) << "close done 6"
                                   << "not overwritten";
         // Completed without an object reply shown: no result is made up.
-        QTest::newRow("nothing shown")
-            << int(CExchangeSession::Outcome::Completed) << "close done 2"
-            << "no object";
+        QTest::newRow("nothing shown") << int(Outcome::Completed) << "close done 2"
+                                       << "no object";
         QTest::newRow("port fails") << -1 << "open COM1 done 3"
                                     << "COM1 (/dev/ttyS0) cannot be opened: Permission denied";
     }
@@ -479,7 +454,7 @@ private slots:
         if (outcome < 0)
             rig.runner->OnPortFailed("COM1", "/dev/ttyS0", "Permission denied");
         else
-            rig.runner->OnFinished(CExchangeSession::Outcome(outcome));
+            rig.runner->OnFinished(Outcome(outcome));
         QCOMPARE(rig.requests.mid(rig.requests.size() - 2).join(' '), ending);
         QVERIFY2(rig.err.contains(err), qPrintable(rig.err));
         QCOMPARE(rig.out, QString());
@@ -515,19 +490,19 @@ private slots:
         QCOMPARE(rig.err.contains(QStringLiteral("no terminal")), !terminal && !yes);
     }
 
-    // Only the given setting changes; the others go back as read, a mode past
-    // the list as it came and the channel period as the code of its item.
+    // Only the given setting changes; the others go back exactly as read, even
+    // codes the window's lists have no item for.
     void runnerWritesSetup() {
         RunnerRig rig;
         rig.Make({"write-setup", "--relay", "СБРОС"});
         QCOMPARE(rig.requests.last(), QStringLiteral("read-setup"));
-        rig.runner->OnSettingsShown({3, 9, 0, 1, 1, 5});
-        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
+        rig.runner->OnSettingsShown({3, 0, 0, 7, 1, 5});
+        rig.runner->OnFinished(Outcome::Completed);
         QCOMPARE(rig.out, QString());
         // The write goes out once the session is back from reporting the read.
-        QTRY_COMPARE(rig.requests.last(), QStringLiteral("setup 3 1 2 1"));
-        rig.runner->OnSettingsShown({3, 9, 2, 1, 1, 5});
-        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
+        QTRY_COMPARE(rig.requests.last(), QStringLiteral("setup 3 0 2 7"));
+        rig.runner->OnSettingsShown({3, 0, 2, 7, 1, 5});
+        rig.runner->OnFinished(Outcome::Completed);
         QVERIFY(rig.out.contains(QStringLiteral("relay      СБРОС\n")));
         QCOMPARE(rig.requests.last(), QStringLiteral("done 0"));
     }
@@ -552,7 +527,7 @@ private slots:
         rig.objectBase.deviceBaseComplete = complete ? 1 : 0;
         if (interrupted)
             rig.runner->OnInterrupted();
-        rig.runner->OnFinished(CExchangeSession::Outcome::Completed); // too late after Ctrl+C
+        rig.runner->OnFinished(Outcome::Completed); // too late after Ctrl+C
         QCOMPARE(rig.requests.mid(1).join(' '),
                  QStringLiteral("read-base close done %1").arg(exitCode));
         QCOMPARE(QFileInfo(path).size(), exitCode == 0 ? qint64(baseFileSize) : 0);
@@ -567,7 +542,7 @@ private slots:
         rig.objectBase.fileTable = *Base({{7, 12, 34}, {8, 1, 2}});
         rig.objectBase.deviceTable = *Base({{8, 1, 2}});
         rig.objectBase.deviceBaseComplete = 1;
-        rig.runner->OnFinished(CExchangeSession::Outcome::Completed);
+        rig.runner->OnFinished(Outcome::Completed);
         QCOMPARE(rig.out, QStringLiteral("007  255.255  034.012\n"));
         QCOMPARE(rig.runner->ExitCode(), int(exitDifferences));
     }
@@ -588,8 +563,7 @@ private slots:
         RunnerRig rig;
         rig.Make(QStringList{"write-base", "f"} + (quiet ? QStringList{"--quiet"} : QStringList{}),
                  false, terminal, &logFile);
-        rig.runner->OnProgressRange(0, 60);
-        rig.runner->OnProgressPos(30);
+        rig.runner->OnProgressShown(30, 60);
         const QString line = QStringLiteral("12:00:00 - Установлена связь с ПЦН");
         rig.runner->OnLogLine(line);
         const QString bar =

@@ -2,7 +2,6 @@
 
 #include "exchange/CExchange.h"
 #include "exchange/EditorMapping.h"
-#include "exchange/ProgressStep.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -17,23 +16,26 @@ public:
 
     QStringList log; // messages, after "HH:MM:SS - "
     std::vector<Telegram> written;
-    QStringList progressCalls; // "range 0 60", "step 1", "pos 0", "stepit"
-    int barMinimum = 0, barMaximum = 100, barStep = 10, barPos = 0;
+    QStringList progressCalls; // each bar shown, "position/maximum"
+    int barMaximum = 100, barPos = 0;
     int askCount = 0;
-    QStringList events; // "write", "log", "stepit", in the order they happened
+    QStringList events; // "write", "log", "progress", in the order they happened
+    QList<int> blocksStored;
+    int operationsStarted = 0;
+    QList<Outcome> outcomes;
 
     int objectNumberPos = 1, rightPos = 0, leftPos = 0;
     int objectState = 0, modeIndex = 0, periodIndex = 3, relayIndex = 0, backlightIndex = 1;
     int shownNumber = 0, shownVersion = 0;
+    // The settings lists: what the console reported last, what the operator chose since.
+    SetupShown reportedSetup;
+    SetupChange setupChange;
 
     // What the panel's buttons take at the click, from the fake panel above.
     NumberOperands Number() const {
         return {uint16_t(objectNumberPos), uint8_t(rightPos), uint8_t(leftPos)};
     }
-    SetupOperands Setup() const {
-        return {ListIndexByte(modeIndex), ListIndexByte(backlightIndex), ListIndexByte(relayIndex),
-                PeriodCodeForIndex(periodIndex)};
-    }
+    SetupOperands Setup() const { return MergeSetup(reportedSetup, setupChange); }
 
     std::string TimeOfDay() override { return stamp; }
     void AppendLogLine(const std::string& line) override {
@@ -47,23 +49,11 @@ public:
         events << "write";
     }
 
-    void SetProgressRange(int minimum, int maximum) override {
-        progressCalls << QString("range %1 %2").arg(minimum).arg(maximum);
-        barMinimum = minimum;
-        barMaximum = maximum;
-    }
-    void SetProgressStep(int step) override {
-        progressCalls << QString("step %1").arg(step);
-        barStep = step;
-    }
-    void SetProgressPos(int position) override {
-        progressCalls << QString("pos %1").arg(position);
+    void ShowProgress(int position, int maximum) override {
+        progressCalls << QString("%1/%2").arg(position).arg(maximum);
+        events << "progress";
         barPos = position;
-    }
-    void StepProgress() override {
-        progressCalls << "stepit";
-        events << "stepit";
-        barPos = SteppedProgress(barPos, barStep, barMinimum, barMaximum);
+        barMaximum = maximum;
     }
 
     void ShowObject(const ObjectShown& object) override {
@@ -73,14 +63,19 @@ public:
         objectState = Select(object.stateIndex, 2);
     }
     void ShowSettings(const SetupShown& settings) override {
-        modeIndex = Select(settings.modeIndex, 3);
-        periodIndex = Select(settings.periodIndex, 10);
-        relayIndex = Select(settings.relayIndex, 3);
-        backlightIndex = Select(settings.backlightIndex, 3);
+        modeIndex = Select(settings.modeCode, 3);
+        periodIndex = PeriodIndexForCode(settings.periodCode);
+        relayIndex = Select(settings.relayCode, 3);
+        backlightIndex = Select(settings.backlightCode, 3);
         shownVersion = settings.versionMajor * 100 + settings.versionMinor;
+        reportedSetup = settings;
+        setupChange = {};
     }
 
     void AskOverwrite() override { ++askCount; }
+    void BlockStored(int blockIndex) override { blocksStored << blockIndex; }
+    void OperationStarted() override { ++operationsStarted; }
+    void OperationEnded(Outcome outcome) override { outcomes << outcome; }
 
     QByteArray LastWritten() const {
         if (written.empty())

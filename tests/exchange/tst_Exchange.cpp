@@ -254,8 +254,7 @@ void TestExchange::handlers() {
     if (progressMaximum < 0)
         QVERIFY(rig->host.progressCalls.isEmpty());
     else
-        QCOMPARE(rig->host.progressCalls,
-                 QStringList({QString("range 0 %1").arg(progressMaximum), "step 1", "pos 0"}));
+        QCOMPARE(rig->host.progressCalls, QStringList{QString("0/%1").arg(progressMaximum)});
     QVERIFY(rig->host.written.empty()); // the tick sends
 
     rig->Tick();
@@ -370,7 +369,8 @@ void TestExchange::repeatsAndGiveUp() {
     rig->Tick(); // 119 after
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
     QCOMPARE(rig->host.log.last(), QString("Нет связи с ПЦН"));
-    QCOMPARE(rig->host.progressCalls, QStringList{"pos 0"});
+    QCOMPARE(rig->host.progressCalls.size(), 1);
+    QCOMPARE(rig->host.barPos, 0);
     QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(0));
     QCOMPARE(rig->Vars().progressTicks, uint16_t(0));
 
@@ -477,8 +477,8 @@ void TestExchange::progressWhileWaiting() {
     rig->Tick(19);
     QVERIFY(rig->host.progressCalls.isEmpty());
     rig->Tick(100); // ticks 20, 40, 60, 80 and 100 step
-    QCOMPARE(rig->host.progressCalls.count("stepit"), steps);
     QCOMPARE(rig->host.progressCalls.size(), steps);
+    QCOMPARE(rig->host.barPos, steps);
 }
 
 void TestExchange::idleClearsBar() {
@@ -486,9 +486,9 @@ void TestExchange::idleClearsBar() {
     rig->Tick(39);
     QVERIFY(rig->host.progressCalls.isEmpty());
     rig->Tick();
-    QCOMPARE(rig->host.progressCalls, QStringList{"pos 0"});
+    QCOMPARE(rig->host.progressCalls, QStringList{"0/100"});
     rig->Tick(40);
-    QCOMPARE(rig->host.progressCalls, QStringList({"pos 0", "pos 0"}));
+    QCOMPARE(rig->host.progressCalls, QStringList({"0/100", "0/100"}));
 
     // After an operation the bar shows full, then clears 40 idle ticks later.
     rig->Press(ReadNumberButton);
@@ -518,7 +518,7 @@ void TestExchange::firstStepAfterIdleCount() {
     rig->Press(button);
     rig->host.progressCalls.clear();
     rig->Tick();
-    QCOMPARE(rig->host.progressCalls.contains("stepit"), stepsAtOnce);
+    QCOMPARE(rig->host.barPos == 1, stepsAtOnce);
 }
 
 void TestExchange::readBaseWhole() {
@@ -597,15 +597,15 @@ void TestExchange::nextBlockBeforeWindow() {
 
     rig->host.events.clear();
     rig->Feed(BlockReply(rig->host.written.back()));
-    QCOMPARE(rig->host.events, QStringList({"write", "log", "stepit"}));
+    QCOMPARE(rig->host.events, QStringList({"write", "log", "progress"}));
     for (int block = 1; block < 59; ++block) {
         rig->host.events.clear();
         rig->Feed(BlockReply(rig->host.written.back()));
-        QCOMPARE(rig->host.events, QStringList({"write", "stepit"}));
+        QCOMPARE(rig->host.events, QStringList({"write", "progress"}));
     }
     rig->host.events.clear();
     rig->Feed(BlockReply(rig->host.written.back()));
-    QCOMPARE(rig->host.events, QStringList({"stepit", "log"}));
+    QCOMPARE(rig->host.events, QStringList({"progress", "log"}));
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
 }
 
@@ -664,7 +664,7 @@ void TestExchange::readNumberReply() {
     QCOMPARE(rig->host.rightPos, byte1);
     QCOMPARE(rig->host.leftPos, byte2);
     QCOMPARE(rig->host.objectState, objectState);
-    QCOMPARE(rig->host.progressCalls.last(), QString("pos 8"));
+    QCOMPARE(rig->host.progressCalls.last(), QString("8/8"));
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
     QCOMPARE(rig->Vars().progressTicks, uint16_t(0));
     QCOMPARE(rig->Vars().replyWaitTicks, uint16_t(0));
@@ -686,7 +686,7 @@ void TestExchange::writeNumberFreeObject() {
     QCOMPARE(rig->host.askCount, 0);
     QCOMPARE(int(rig->Vars().exchangeState), int(WriteNumber));
     QCOMPARE(rig->Vars().writeAfterCheck, 0);
-    QCOMPARE(rig->host.progressCalls, QStringList{"stepit"});
+    QCOMPARE(rig->host.progressCalls, QStringList{"1/8"});
     QCOMPARE(rig->host.rightPos, 99); // the check shows nothing
     QCOMPARE(rig->host.log.size(), 1);
     QByteArray expected("\x7e\x44\x01\x23\x0c\x22", 6);
@@ -701,7 +701,7 @@ void TestExchange::writeNumberFreeObject() {
     QCOMPARE(rig->host.rightPos, 13);
     QCOMPARE(rig->host.leftPos, 34);
     QCOMPARE(rig->host.objectState, 1);
-    QCOMPARE(rig->host.progressCalls.last(), QString("pos 8"));
+    QCOMPARE(rig->host.progressCalls.last(), QString("8/8"));
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
     QCOMPARE(rig->host.written.size(), std::size_t(2));
 }
@@ -749,7 +749,7 @@ void TestExchange::writeNumberCancelled() {
     QCOMPARE(rig->host.log, QStringList({"Запись объекта: 291 - 034.012",
                                          "Записываемый объект номер: 291 уже обучен",
                                          "Запись объекта номер: 291 отменена"}));
-    QCOMPARE(rig->host.progressCalls.mid(3), QStringList({"stepit", "pos 4", "pos 8"}));
+    QCOMPARE(rig->host.progressCalls.mid(1), QStringList({"1/8", "4/8", "8/8"}));
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
     QCOMPARE(rig->Vars().writeAfterCheck, 0);
     QCOMPARE(rig->Vars().confirmOpen, 0);
@@ -867,7 +867,7 @@ void TestExchange::setupReply() {
                          rig->host.backlightIndex}),
              selected);
     QVERIFY(rig->Vars().setupKept == (std::array<uint8_t, 6>{0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD}));
-    QCOMPARE(rig->host.progressCalls, QStringList({"range 0 1", "step 1", "pos 0", "stepit"}));
+    QCOMPARE(rig->host.progressCalls, QStringList({"0/1", "1/1"}));
     QCOMPARE(rig->host.barPos, 1);
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
     QCOMPARE(rig->Vars().progressTicks, uint16_t(0));
@@ -880,14 +880,15 @@ void TestExchange::writeSetupPayload() {
     QCOMPARE(rig->host.LastWritten().mid(2, 21),
              QByteArray::fromHex("00050001000000000000") + QByteArray(11, '0'));
 
-    // A reply with a mode beyond the list leaves it unselected: 255 goes out next.
+    // A reply with a mode beyond the list leaves it unselected, and the mode goes
+    // back as the console reported it; the period the operator picked goes out.
     rig->Feed(Reply('U', {3, 7, 1, 2, 1, 0, 11, 12, 13, 14, 15, 16}));
     QCOMPARE(rig->host.modeIndex, -1);
-    rig->host.periodIndex = 9;
+    rig->host.setupChange.periodCode = PeriodCodeForIndex(9);
     rig->Press(WriteSetupButton);
     rig->Tick();
     const Telegram f = rig->host.written.back();
-    QCOMPARE(TelegramBytes(f).mid(2, 10), QByteArray::fromHex("ff0101020b0c0d0e0f10"));
+    QCOMPARE(TelegramBytes(f).mid(2, 10), QByteArray::fromHex("030101020b0c0d0e0f10"));
     QCOMPARE(TelegramBytes(f).mid(12, 11), QByteArray(11, '0'));
 }
 

@@ -1,19 +1,13 @@
 #include "common/CoreTestMain.h"
 
 #include "exchange/CExchangeSession.h"
-#include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
-#include <QSettings>
 #include <QSignalSpy>
 
 #include <memory>
 
 namespace {
-
-QSettings Profile() {
-    return QSettings(profileOrganization, profileApplication);
-}
 
 // A front end of the session without any widget: it keeps what the session
 // says and answers the overwrite question as told.
@@ -22,9 +16,8 @@ struct FrontEnd {
     std::unique_ptr<CExchangeSession> session;
     QStringList log;
     QStringList status;
-    int shownPort = -1;
     QList<int> storedBlocks;
-    QList<CExchangeSession::Outcome> outcomes;
+    QList<Outcome> outcomes;
     ObjectShown object;
     SetupShown settings;
     int asked = 0;
@@ -39,12 +32,10 @@ struct FrontEnd {
         });
         QObject::connect(&s, &CExchangeSession::statusMessage,
                          [this](const QString& text) { status << text; });
-        QObject::connect(&s, &CExchangeSession::portSelectionShown,
-                         [this](int index) { shownPort = index; });
         QObject::connect(&s, &CExchangeSession::blockStored,
                          [this](int block) { storedBlocks << block; });
         QObject::connect(&s, &CExchangeSession::finished,
-                         [this](CExchangeSession::Outcome outcome) { outcomes << outcome; });
+                         [this](Outcome outcome) { outcomes << outcome; });
         QObject::connect(&s, &CExchangeSession::objectShown,
                          [this](const ObjectShown& shown) { object = shown; });
         QObject::connect(&s, &CExchangeSession::settingsShown,
@@ -81,81 +72,11 @@ private slots:
         // Pseudo-terminals have no modem lines; the warning about it is expected.
         QLoggingCategory::setFilterRules(QStringLiteral("kelvarin.link.warning=false"));
     }
-    void init() { Profile().clear(); }
-    void storedPort_data();
-    void storedPort();
-    void pickedPort();
     void operation_data();
     void operation();
     void silentConsoleGivesUp();
     void deviceLost();
 };
-
-void TestExchangeSession::storedPort_data() {
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("device"); // COM1's device; "sim" for the running console
-    QTest::addColumn<QString>("logLine");
-    QTest::addColumn<int>("shown");
-    QTest::newRow("absent") << QVariant() << "sim"
-                            << "Подключен порт COM1" << 0;
-    QTest::newRow("2") << QVariant(2) << "sim"
-                       << "Подключен порт COM3" << 2;
-    QTest::newRow("4") << QVariant(4) << "sim"
-                       << "Все порты закрыты" << 4;
-    QTest::newRow("7") << QVariant(7) << "sim"
-                       << "Подключен порт COM1" << 0;
-    QTest::newRow("-1") << QVariant(-1) << "sim"
-                        << "Подключен порт COM1" << 0;
-    // After a failed open at start-up the list shows the stored port, not "OFF".
-    QTest::newRow("missing") << QVariant(0) << "/nonexistent/kelvarin-tty"
-                             << "Порт COM1 занят другим приложением или отсутствует" << 0;
-}
-
-void TestExchangeSession::storedPort() {
-    QFETCH(QVariant, stored);
-    QFETCH(QString, device);
-    QFETCH(QString, logLine);
-    QFETCH(int, shown);
-    if (stored.isValid())
-        Profile().setValue(numComPortKey, stored);
-    CSimPty sim;
-    sim.Start();
-    const std::string simPath = sim.SlavePath();
-    CPortMapping mapping = MapCom1(device == "sim" ? simPath : device.toStdString());
-    mapping.SetOverride(QStringLiteral("COM3"), QString::fromStdString(simPath));
-    FrontEnd front(mapping);
-    front.session->OpenStoredPort();
-    QCOMPARE(front.log, QStringList{logLine});
-    QCOMPARE(front.shownPort, shown);
-    // Start-up never writes the stored value.
-    QCOMPARE(Profile().value(numComPortKey), stored);
-    if (device != "sim")
-        QVERIFY2(front.status.join('\n').contains(device), qPrintable(front.status.join('\n')));
-}
-
-// The operator's picks: stored whatever their outcome; a failed one shows "OFF";
-// the port open now is closed before another is opened.
-void TestExchangeSession::pickedPort() {
-    CSimPty sim;
-    sim.Start();
-    CPortMapping mapping = MapCom1(sim.SlavePath());
-    mapping.SetOverride(QStringLiteral("COM2"), QStringLiteral("/nonexistent/kelvarin-tty"));
-    FrontEnd front(mapping);
-    QSignalSpy closed(front.session.get(), &CExchangeSession::portClosed);
-
-    front.session->OnPortListChange(0);
-    front.session->OnPortListChange(0);
-    QCOMPARE(closed.count(), 1);
-    front.session->OnPortListChange(1);
-    QCOMPARE(front.shownPort, 4);
-    QCOMPARE(Profile().value(numComPortKey).toInt(), 1);
-    QCOMPARE(closed.count(), 2);
-    front.session->OnPortListChange(4);
-    QCOMPARE(Profile().value(numComPortKey).toInt(), 4);
-    QCOMPARE(front.log, (QStringList{"Подключен порт COM1", "Подключен порт COM1",
-                                     "Порт COM2 занят другим приложением или отсутствует",
-                                     "Все порты закрыты"}));
-}
 
 void TestExchangeSession::operation_data() {
     QTest::addColumn<int>("operation");
@@ -163,7 +84,7 @@ void TestExchangeSession::operation_data() {
     QTest::addColumn<QString>("closingLine");
     QTest::addColumn<int>("outcome");
     QTest::addColumn<int>("asked");
-    const int completed = int(CExchangeSession::Outcome::Completed);
+    const int completed = int(Outcome::Completed);
     QTest::newRow("read base") << int(OpReadBase) << -1
                                << "База объектов прочитана из ПЦН, принято 600 объектов"
                                << completed << 0;
@@ -176,8 +97,8 @@ void TestExchangeSession::operation_data() {
     QTest::newRow("write number, OK")
         << int(OpWriteNumber) << 1 << "Записан объект: 003 - 034.012" << completed << 1;
     QTest::newRow("write number, Cancel")
-        << int(OpWriteNumber) << 0 << "Запись объекта номер: 003 отменена"
-        << int(CExchangeSession::Outcome::Declined) << 1;
+        << int(OpWriteNumber) << 0 << "Запись объекта номер: 003 отменена" << int(Outcome::Declined)
+        << 1;
     QTest::newRow("read setup") << int(OpReadSetup) << -1 << "Приняты установки от ПЦН версии: 1.05"
                                 << completed << 0;
     QTest::newRow("write setup") << int(OpWriteSetup) << -1
@@ -229,7 +150,7 @@ void TestExchangeSession::operation() {
     QVERIFY(!front.session->IsIdle());
     QVERIFY(front.WaitUntilIdle(30000));
     QCOMPARE(front.log.last(), closingLine);
-    QCOMPARE(front.outcomes, QList<CExchangeSession::Outcome>{CExchangeSession::Outcome(outcome)});
+    QCOMPARE(front.outcomes, QList<Outcome>{Outcome(outcome)});
     QCOMPARE(front.asked, asked);
 
     switch (operation) {
@@ -247,10 +168,10 @@ void TestExchangeSession::operation() {
         QCOMPARE(front.object.stateIndex, 1);
         break;
     case OpWriteSetup:
-        QCOMPARE(front.settings.modeIndex, 2);
-        QCOMPARE(front.settings.periodIndex, 9); // code 1: off
-        QCOMPARE(front.settings.relayIndex, 1);
-        QCOMPARE(front.settings.backlightIndex, 0);
+        QCOMPARE(front.settings.modeCode, 2);
+        QCOMPARE(front.settings.periodCode, 1);
+        QCOMPARE(front.settings.relayCode, 1);
+        QCOMPARE(front.settings.backlightCode, 0);
         QCOMPARE(front.settings.versionMajor * 100 + front.settings.versionMinor, 105);
         break;
     default:
@@ -275,7 +196,7 @@ void TestExchangeSession::silentConsoleGivesUp() {
     }
     QCOMPARE(ticks, 120);
     QCOMPARE(front.log.last(), QStringLiteral("Нет связи с ПЦН"));
-    QCOMPARE(front.outcomes, QList<CExchangeSession::Outcome>{CExchangeSession::Outcome::NoAnswer});
+    QCOMPARE(front.outcomes, QList<Outcome>{Outcome::NoAnswer});
     QTRY_COMPARE_WITH_TIMEOUT(sim.Requests().size(), std::size_t(3), 5000);
 }
 

@@ -28,13 +28,17 @@ public:
                    TelegramChecksum(telegram.data(), telegramChecksumAt));
         FUZZ_CHECK(telegram[24] == 0x0D && telegram[25] == 0x0A);
     }
-    void SetProgressRange(int, int) override {}
-    void SetProgressStep(int) override {}
-    void SetProgressPos(int) override {}
-    void StepProgress() override {}
+    void ShowProgress(int position, int maximum) override {
+        FUZZ_CHECK(position >= 0 && position <= maximum);
+    }
     void ShowObject(const ObjectShown&) override {}
     void ShowSettings(const SetupShown&) override {}
     void AskOverwrite() override { ++asked; }
+    void BlockStored(int blockIndex) override {
+        FUZZ_CHECK(blockIndex >= 0 && blockIndex < blockCount);
+    }
+    void OperationStarted() override {}
+    void OperationEnded(Outcome) override {}
 };
 
 // Operands as a panel whose every control holds value would give them.

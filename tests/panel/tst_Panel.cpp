@@ -3,6 +3,7 @@
 #include "common/NowhereMapping.h"
 
 #include "base/ObjectBase.h"
+#include "common/PanelOnSession.h"
 #include "exchange/EditorMapping.h"
 #include "link/CLogFile.h"
 #include "link/CPortMapping.h"
@@ -62,7 +63,14 @@ class TestPanel : public QObject {
 
 private:
     CObjectBase objectBase;
-    std::unique_ptr<CKelvarinView> view;
+    std::unique_ptr<CPanelOnSession> panel;
+    CKelvarinView* view = nullptr;
+
+    void MakePanel(CLogFile* logFile = nullptr) {
+        panel.reset();
+        panel = std::make_unique<CPanelOnSession>(objectBase, NowhereMapping(), logFile);
+        view = &panel->view;
+    }
 
     void ShowSettings(const SetupShown& settings) { emit view->Session().settingsShown(settings); }
     // What "Write Setup" takes from the settings lists at the click.
@@ -95,23 +103,22 @@ private:
         reply[4] = first;
         reply[5] = second;
         FrameTelegram(reply);
-        emit view->findChild<CSerialLink*>()->bytesReceived(
+        emit panel->session.findChild<CSerialLink*>()->bytesReceived(
             QByteArray(reinterpret_cast<const char*>(reply.data()), reply.size()), 0);
     }
 
 private slots:
     void init() {
         StoreNumComPort(4);
-        view = std::make_unique<CKelvarinView>(objectBase, NowhereMapping());
+        MakePanel();
         view->resize(640, 440);
         view->show();
     }
-    void cleanup() { view.reset(); }
+    void cleanup() { panel.reset(); }
 
     void startLineIsStampedAndFirst() {
         const QTime before = QTime::currentTime();
-        view.reset();
-        view = std::make_unique<CKelvarinView>(objectBase, NowhereMapping());
+        MakePanel();
         const QTime after = QTime::currentTime();
 
         const QStringList lines = LogLines(*view);
@@ -135,11 +142,10 @@ private slots:
 
     void failedStoredPortKeepsItsItem() {
         StoreNumComPort(1);
-        view = std::make_unique<CKelvarinView>(objectBase, NowhereMapping());
+        MakePanel();
         QCOMPARE(LogLines(*view).value(1),
                  QStringLiteral("Порт COM2 занят другим приложением или отсутствует"));
         QCOMPARE(Control<QComboBox>("port")->currentText(), QStringLiteral("COM2"));
-        QVERIFY(!view->Session().LastStatusMessage().isEmpty());
     }
 
     void listsStartSelected_data() {
@@ -326,7 +332,7 @@ private slots:
         }
         CLogFile logFile;
         QVERIFY(logFile.Open(path));
-        view = std::make_unique<CKelvarinView>(objectBase, NowhereMapping(), &logFile);
+        MakePanel(&logFile);
         view->appendLogLine(QStringLiteral("Записан объект: 001 - 034.012"));
 
         QFile written(path);
@@ -343,18 +349,16 @@ private slots:
         QTest::newRow("1 is off") << 1 << "ВЫКЛ" << 1;
         QTest::newRow("2") << 2 << "4 МИН" << 2;
         QTest::newRow("10") << 10 << "20 МИН" << 10;
-        QTest::newRow("0 falls back") << 0 << "10 МИН" << 5;
-        QTest::newRow("11 falls back") << 11 << "10 МИН" << 5;
-        QTest::newRow("255 falls back") << 255 << "10 МИН" << 5;
+        // Shown as "10 МИН", which the console does not hold: sent back as it came.
+        QTest::newRow("0 falls back") << 0 << "10 МИН" << 0;
+        QTest::newRow("11 falls back") << 11 << "10 МИН" << 11;
+        QTest::newRow("255 falls back") << 255 << "10 МИН" << 255;
     }
     void periodCodesSelectItems() {
         QFETCH(int, code);
         QFETCH(QString, shown);
         QFETCH(int, codeSentBack);
-        ShowSettings({.modeIndex = 0,
-                      .periodIndex = PeriodIndexForCode(static_cast<uint8_t>(code)),
-                      .relayIndex = 0,
-                      .backlightIndex = 1});
+        ShowSettings({.periodCode = uint8_t(code)});
         QCOMPARE(Control<QComboBox>("channelPeriod")->currentText(), shown);
         QCOMPARE(int(WriteSetupOperands().setupPeriodCode), codeSentBack);
     }
@@ -365,21 +369,22 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("byteSentBack");
         QTest::newRow("mode 2") << "mode" << 2 << "КОМПЬЮТЕР" << 2;
-        QTest::newRow("mode 3 selects nothing") << "mode" << 3 << "" << 255;
+        // A code the list has no item for goes back as it came, not as "none" (255).
+        QTest::newRow("mode 3 selects nothing") << "mode" << 3 << "" << 3;
         QTest::newRow("relay 1") << "relay" << 1 << "3 СЕК" << 1;
-        QTest::newRow("relay 200 selects nothing") << "relay" << 200 << "" << 255;
+        QTest::newRow("relay 200 selects nothing") << "relay" << 200 << "" << 200;
         QTest::newRow("backlight 0") << "backlight" << 0 << "ВЫКЛЮЧЕНА" << 0;
-        QTest::newRow("backlight 3 selects nothing") << "backlight" << 3 << "" << 255;
+        QTest::newRow("backlight 3 selects nothing") << "backlight" << 3 << "" << 3;
     }
     void directListsTakeTheBareIndex() {
         QFETCH(QString, name);
         QFETCH(int, index);
         QFETCH(QString, shown);
         QFETCH(int, byteSentBack);
-        SetupShown settings{.modeIndex = 0, .periodIndex = 3, .relayIndex = 0, .backlightIndex = 1};
-        (name == "mode"    ? settings.modeIndex
-         : name == "relay" ? settings.relayIndex
-                           : settings.backlightIndex) = index;
+        SetupShown settings;
+        (name == "mode"    ? settings.modeCode
+         : name == "relay" ? settings.relayCode
+                           : settings.backlightCode) = uint8_t(index);
         ShowSettings(settings);
         QCOMPARE(Control<QComboBox>(qPrintable(name))->currentText(), shown);
         const SetupOperands sent = WriteSetupOperands();
@@ -443,7 +448,7 @@ private slots:
             QApplication::sendEvent(control, &wheel);
         };
         view->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        QVERIFY(QTest::qWaitForWindowActive(view));
         const int before = value();
         const QStringList lines = LogLines(*view);
 
@@ -470,8 +475,7 @@ private slots:
         QCOMPARE(bar->minimum(), 0);
         QCOMPARE(bar->maximum(), 100);
         QCOMPARE(bar->value(), 0);
-        emit view->Session().progressRange(0, 8);
-        emit view->Session().progressPos(5);
+        emit view->Session().progressShown(5, 8);
         QCOMPARE(bar->maximum(), 8);
         QCOMPARE(bar->value(), 5);
     }

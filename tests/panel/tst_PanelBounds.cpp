@@ -3,6 +3,7 @@
 #include "common/Telegrams.h"
 #include "common/TestMain.h"
 
+#include "common/PanelOnSession.h"
 #include "link/CLogFile.h"
 #include "panel/CKelvarinView.h"
 
@@ -113,7 +114,8 @@ private slots:
     // What one more line costs must not depend on how many came before it.
     void logAppendCostStaysFlat() {
         CObjectBase objectBase;
-        CKelvarinView view(objectBase, NowhereMapping());
+        CPanelOnSession panel(objectBase, NowhereMapping());
+        CKelvarinView& view = panel.view;
         view.resize(640, 440);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -147,7 +149,8 @@ private slots:
     // A screen reader reads the log line by line, however long it is.
     void logLinesReachTheAccessibilityBus() {
         CObjectBase objectBase;
-        CKelvarinView view(objectBase, NowhereMapping());
+        CPanelOnSession panel(objectBase, NowhereMapping());
+        CKelvarinView& view = panel.view;
         view.show();
         auto* log = view.findChild<CLogList*>(QStringLiteral("log"));
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(log);
@@ -188,7 +191,8 @@ private slots:
         CPortMapping mapping;
         mapping.SetOverride(QStringLiteral("COM1"), QString::fromLatin1(slaveName));
         CObjectBase objectBase;
-        CKelvarinView view(objectBase, mapping, nullptr, QStringLiteral("COM1"));
+        CPanelOnSession panel(objectBase, mapping, nullptr, QStringLiteral("COM1"));
+        CKelvarinView& view = panel.view;
         view.show();
         view.findChild<QSpinBox*>(QStringLiteral("transmitterByte2"))->setValue(34);
         view.findChild<QSpinBox*>(QStringLiteral("transmitterByte1"))->setValue(12);

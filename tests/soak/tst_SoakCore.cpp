@@ -201,14 +201,11 @@ void CoreSoak::Prepare(Operation operation) {
         console.settings.versionMinor = uint8_t(Between(rng, 0, 99));
         for (uint8_t& byte : console.settings.kept)
             byte = uint8_t(Between(rng, 0, 255));
-        host.modeIndex = Between(rng, 0, 2);
-        host.periodIndex = Between(rng, 0, 9);
-        host.relayIndex = Between(rng, 0, 2);
-        host.backlightIndex = Between(rng, 0, 2);
-        modeSent = uint8_t(host.modeIndex);
-        periodSent = PeriodCodeForIndex(host.periodIndex);
-        relaySent = uint8_t(host.relayIndex);
-        backlightSent = uint8_t(host.backlightIndex);
+        modeSent = uint8_t(Between(rng, 0, 2));
+        periodSent = PeriodCodeForIndex(Between(rng, 0, 9));
+        relaySent = uint8_t(Between(rng, 0, 2));
+        backlightSent = uint8_t(Between(rng, 0, 2));
+        host.setupChange = {modeSent, periodSent, relaySent, backlightSent};
         keptBefore = exchange.Vars().setupKept;
         break;
     case OpReadBase:

@@ -1,20 +1,29 @@
-#include "cli/PortChoice.h"
+#include "front/PortChoice.h"
+
+#include "link/ProfileNames.h"
 
 #include <QSettings>
 
-namespace {
-
-constexpr int offItem = 4; // NumComPort's "no port", the window's "OFF"
-
-QString StoredPortName(bool& off) {
-    const QSettings profile(QStringLiteral("Merovane_Kelvar_VX-418K"), QStringLiteral("Kelvarin"));
-    const int stored =
-        profile.value(QStringLiteral("Merovane_Kelvar_VX-418K/NumComPort"), 0).toInt();
-    off = stored == offItem;
-    return QStringLiteral("COM%1").arg(stored >= 0 && stored < offItem ? stored + 1 : 1);
+QStringList PortListTexts() {
+    return {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+            QStringLiteral("COM4"), QStringLiteral("OFF")};
 }
 
-} // namespace
+QString PortNameAt(int index) {
+    return QStringLiteral("COM%1").arg(index + 1);
+}
+
+int StoredPortIndex() {
+    return QSettings(profileOrganization, profileApplication).value(numComPortKey, 0).toInt();
+}
+
+void StorePortIndex(int index) {
+    QSettings(profileOrganization, profileApplication).setValue(numComPortKey, index);
+}
+
+int PortIndexFor(int stored) {
+    return stored >= 0 && stored <= offPortIndex ? stored : 0;
+}
 
 bool ChoosePort(const QString& portOption, PortChoice& choice, QString& error) {
     if (portOption.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) {
@@ -30,13 +39,13 @@ bool ChoosePort(const QString& portOption, PortChoice& choice, QString& error) {
         choice.devicePath = portOption;
         return true;
     }
-    bool off = false;
-    choice.portName = StoredPortName(off);
-    if (off) {
+    const int index = PortIndexFor(StoredPortIndex());
+    if (index == offPortIndex) {
         error = QStringLiteral("no port chosen: the window's port list stands at OFF; "
                                "give --port");
         return false;
     }
+    choice.portName = PortNameAt(index);
     choice.devicePath = choice.mapping.DevicePath(choice.portName);
     return true;
 }

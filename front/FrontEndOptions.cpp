@@ -1,4 +1,4 @@
-#include "exchange/FrontEndOptions.h"
+#include "front/FrontEndOptions.h"
 
 QCommandLineOption LogFileOption() {
     return QCommandLineOption(
