@@ -1,6 +1,7 @@
 #include "app/AppIcons.h"
 #include "app/CKelvarinApp.h"
 #include "app/CommandLine.h"
+#include "app/QtTranslations.h"
 
 #include <QApplication>
 
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kelvarin"));
     QApplication::setApplicationVersion(QStringLiteral(KELVARIN_VERSION));
     QApplication::setWindowIcon(KelvarinIcon("kelvarin"));
+    // The desktop entry's name, so that the desktop shows its icon and name for the window.
+    QApplication::setDesktopFileName(QStringLiteral("kelvarin"));
+    InstallQtTranslations(QLocale());
 
     CKelvarinApp app;
     // argc and argv as QApplication left them, without the options it took for itself.

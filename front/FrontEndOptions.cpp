@@ -15,12 +15,18 @@ QCommandLineOption TraceFileOption() {
 }
 
 void AddHelpAndVersion(QCommandLineParser& parser) {
-    parser.addHelpOption();
-    parser.addVersionOption();
+    // Not Qt's own help option, which brings --help-all for Qt's options: the
+    // check before the window has no display, so it can neither list nor take
+    // them. -V as in most programs, -v as Qt's version option has it.
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Displays help on commandline options.")));
+    parser.addOption(
+        QCommandLineOption({QStringLiteral("V"), QStringLiteral("v"), QStringLiteral("version")},
+                           QStringLiteral("Displays version information.")));
 }
 
 QString HelpOrVersionText(const QCommandLineParser& parser, const QString& versionName) {
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+    if (parser.isSet(QStringLiteral("help")))
         return parser.helpText();
     if (parser.isSet(QStringLiteral("version")))
         return QStringLiteral("%1 %2\n").arg(versionName, QStringLiteral(KELVARIN_VERSION));

@@ -12,7 +12,7 @@
 QCommandLineOption LogFileOption();
 QCommandLineOption TraceFileOption();
 
-// Adds --help and --version to parser.
+// Adds -h/--help and -V/-v/--version to parser.
 void AddHelpAndVersion(QCommandLineParser& parser);
 
 // After a successful parse: the text that --help or --version asks for ("<name>

@@ -3,8 +3,13 @@
 set -euo pipefail
 
 # poppler-utils: the object base window's test reads its PDF back with pdftotext.
+# dpkg-dev: the hardening flags (dpkg-buildflags) and the package's Depends
+# (dpkg-shlibdeps, which CPack runs with file). lintian, appstream and
+# desktop-file-utils: the package test's checks. qt6-translations-l10n: Qt's
+# own texts in the user's language, which the window's test loads.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev clang
-          clang-format fonts-dejavu-core poppler-utils)
+          clang-format fonts-dejavu-core poppler-utils dpkg-dev file lintian appstream
+          desktop-file-utils qt6-translations-l10n)
 packages+=("$@")
 
 missing=()

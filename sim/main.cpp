@@ -47,7 +47,7 @@ const char* const usage =
     "                       in turn in their checksum, line end and letter)\n"
     "Other:\n"
     "  --help               this text\n"
-    "  --version            the program's version\n";
+    "  -V, --version        the program's version\n";
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "kelvarin-sim: %s\nTry --help.\n", message.c_str());
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         if (option == "--help") {
             std::fputs(usage, stdout);
             return 0;
-        } else if (option == "--version") {
+        } else if (option == "--version" || option == "-V") {
             std::printf("kelvarin-sim %s\n", KELVARIN_VERSION);
             return 0;
         } else if (option == "--device") {

@@ -7,6 +7,7 @@
 #include "app/CMainFrame.h"
 #include "app/CRecentFileList.h"
 #include "app/CommandLine.h"
+#include "app/QtTranslations.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
 #include "front/CFrontEndStart.h"
@@ -15,21 +16,26 @@
 #include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
 #include "panel/CObjectBaseModel.h"
+#include "panel/CRewriteDlg.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryFile>
 #include <QToolBar>
 
@@ -102,6 +108,40 @@ private:
     QTimer timer;
 };
 
+// Every text that a window of the program shows or gives to a screen reader: its
+// title, its controls' texts, tips and accessible names, its table's column
+// titles and its actions with their shortcuts as the menus show them.
+QStringList TextsOf(const QWidget& window) {
+    QStringList texts{window.windowTitle()};
+    QList<const QWidget*> widgets{&window};
+    for (const QWidget* widget : window.findChildren<QWidget*>())
+        widgets << widget;
+    for (const QWidget* widget : widgets) {
+        texts << widget->toolTip() << widget->statusTip() << widget->whatsThis()
+              << widget->accessibleName() << widget->accessibleDescription();
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+            texts << button->text();
+        if (const auto* label = qobject_cast<const QLabel*>(widget))
+            texts << label->text();
+        if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+            texts << edit->text() << edit->placeholderText();
+        if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(widget))
+            texts << spin->text();
+        if (const auto* list = qobject_cast<const QComboBox*>(widget)) {
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->itemText(i);
+        }
+        if (const auto* table = qobject_cast<const QTableView*>(widget)) {
+            for (int column = 0; column < table->model()->columnCount(); ++column)
+                texts << table->model()->headerData(column, Qt::Horizontal).toString();
+        }
+    }
+    for (const QAction* action : window.findChildren<QAction*>())
+        texts << action->text() << action->toolTip() << action->statusTip()
+              << action->shortcut().toString(QKeySequence::NativeText);
+    return texts;
+}
+
 } // namespace
 
 class TestApp : public QObject {
@@ -115,6 +155,28 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
 
     QString FilePath(const QString& name) { return dir->filePath(name); }
+
+    // The main window with its menus, the object base window, the About box,
+    // "Write Number" and a base file's message box, each made anew.
+    QStringList TextsOfEveryWindow() {
+        CMainFrame window(*doc, objectBase, recentFiles, NowhereMapping());
+        QStringList texts = TextsOf(window);
+        window.OnViewObjectBase();
+        texts << TextsOf(*window.BaseWindow());
+        texts << TextsOf(CAboutDlg(&window)) << TextsOf(CRewriteDlg(&window));
+        QStringList boxTexts;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&boxTexts] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxTexts << TextsOf(*box) << box->text();
+                box->accept();
+            }
+        });
+        answer.start(10);
+        window.OpenFile(MakeFile(FilePath(QStringLiteral("short")), 100));
+        texts << boxTexts;
+        return texts;
+    }
 
 private slots:
     void init() {
@@ -471,6 +533,29 @@ private slots:
         });
         QCOMPARE(about.exec(), result);
         QVERIFY(answered);
+    }
+
+    // Under a Russian locale Qt's own texts follow it, where Qt's translations are
+    // installed, as the program installs them at start; every text of the program's
+    // own windows and dialogs stays exactly as it is.
+    void ownTextsStayUnderARussianLocale() {
+        const QStringList english = TextsOfEveryWindow();
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QTranslator* translator = InstallQtTranslations(QLocale());
+        const auto restore = qScopeGuard([translator, before] {
+            QLocale::setDefault(before);
+            if (translator)
+                QCoreApplication::removeTranslator(translator);
+            delete translator;
+        });
+        if (!translator)
+            QSKIP("Qt's Russian translation is not installed (qt6-translations-l10n)");
+        // A standard button of Qt's own is in Russian now, so the texts below are
+        // compared with Qt's translation in force.
+        QDialogButtonBox qtButtons(QDialogButtonBox::Cancel);
+        QCOMPARE(qtButtons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        QCOMPARE(TextsOfEveryWindow(), english);
     }
 
     void fileCommandsWaitWhileTheExchangeRuns() {

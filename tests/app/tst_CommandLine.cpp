@@ -42,10 +42,10 @@ Run RunToEnd(const QString& program, const QStringList& arguments) {
     return run;
 }
 
-// The long options that help lines start with ("  -v, --version   Displays...").
-QSet<QString> LongOptionsIn(const QString& help) {
+// The options that help lines start with ("  -V, -v, --version   Displays...").
+QSet<QString> OptionsIn(const QString& help) {
     static const QRegularExpression optionLine(QStringLiteral("^\\s+(-[^ ]*(?: [^ ]+)*)"));
-    static const QRegularExpression option(QStringLiteral("--[a-z][a-z-]*"));
+    static const QRegularExpression option(QStringLiteral("(?<![^\\s,])--?[A-Za-z][a-z-]*"));
     QSet<QString> options;
     for (const QString& line : help.split('\n')) {
         const QRegularExpressionMatch head = optionLine.match(line);
@@ -62,53 +62,86 @@ QSet<QString> LongOptionsIn(const QString& help) {
 class TestCommandLine : public QObject {
     Q_OBJECT
 private slots:
-    void helpNamesEveryOption_data() {
+    // Every option has its line in --help and its entry in the manual page, so
+    // that neither text can drift from the program.
+    void helpAndManualNameEveryOption_data() {
         QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("manual");
         QTest::addColumn<QStringList>("options");
         QTest::newRow("kelvarin") << QStringLiteral(KELVARIN_EXE)
-                                  << QStringList{"--help",      "--help-all", "--version",
-                                                 "--log-file",  "--port",     "--demo",
-                                                 "--trace-file"};
+                                  << QStringLiteral(KELVARIN_SOURCE_DIR "/app/kelvarin.1.in")
+                                  << QStringList{"-h",     "--help",    "-V",
+                                                 "-v",     "--version", "--log-file",
+                                                 "--port", "--demo",    "--trace-file"};
+        QTest::newRow("kelvarin-cli")
+            << QStringLiteral(KELVARIN_CLI_EXE)
+            << QStringLiteral(KELVARIN_SOURCE_DIR "/cli/kelvarin-cli.1.in")
+            << QStringList{"-h",         "--help",      "-V",       "-v",      "--version",
+                           "--port",     "--demo",      "--json",   "--quiet", "--yes",
+                           "--force",    "--mode",      "--period", "--relay", "--backlight",
+                           "--log-file", "--trace-file"};
         QTest::newRow("kelvarin-sim")
             << QStringLiteral(KELVARIN_SIM_EXE)
+            << QStringLiteral(KELVARIN_SOURCE_DIR "/sim/kelvarin-sim.1.in")
             << QStringList{"--device",          "--paced",        "--break-after", "--learned",
                            "--console-version", "--silent",       "--answer-copy", "--reply-letter",
                            "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
                            "--chatter",         "--answer-twice", "--delay",       "--hold-up",
-                           "--fixed-index",     "--flood",        "--help",        "--version"};
+                           "--fixed-index",     "--flood",        "--help",        "-V",
+                           "--version"};
     }
-    void helpNamesEveryOption() {
+    void helpAndManualNameEveryOption() {
         QFETCH(QString, program);
+        QFETCH(QString, manual);
         QFETCH(QStringList, options);
         const Run run = RunToEnd(program, {QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.err, QString());
         // Exactly these: an option added to the program without a word in its help,
         // or a help line left for an option that is gone, shows up here.
-        const QSet<QString> named = LongOptionsIn(run.out);
+        const QSet<QString> named = OptionsIn(run.out);
         const QSet<QString> expected(options.cbegin(), options.cend());
         QCOMPARE(named, expected);
         // Each option has a description on its line, not just its name.
         for (const QString& line : run.out.split('\n')) {
             const QString trimmed = line.trimmed();
-            if (trimmed.startsWith(QStringLiteral("--")) || trimmed.startsWith(QStringLiteral("-")))
+            if (trimmed.startsWith(QStringLiteral("-")))
                 QVERIFY2(trimmed.contains(QRegularExpression(QStringLiteral("\\s{2,}\\S"))),
                          qPrintable(line));
+        }
+        // And each has its entry in the manual page, as a word of its own there
+        // ("--help" is not found in "--help-all", nor "-h" in "--help").
+        QFile file(manual);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(file.readAll()).remove(QLatin1Char('\\'));
+        for (const QString& option : options) {
+            const QRegularExpression word(
+                QStringLiteral("(?<![\\w-])%1(?![\\w-])").arg(QRegularExpression::escape(option)));
+            QVERIFY2(page.contains(word), qPrintable(option));
         }
     }
 
     void versionIsTheProjectVersion_data() {
         QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("kelvarin") << QStringLiteral(KELVARIN_EXE)
-                                  << QStringLiteral("Kelvarin " KELVARIN_VERSION "\n");
-        QTest::newRow("kelvarin-sim") << QStringLiteral(KELVARIN_SIM_EXE)
-                                      << QStringLiteral("kelvarin-sim " KELVARIN_VERSION "\n");
+        const struct {
+            const char* name;
+            const char* program;
+            const char* version;
+        } programs[] = {{"kelvarin", KELVARIN_EXE, "Kelvarin " KELVARIN_VERSION "\n"},
+                        {"kelvarin-cli", KELVARIN_CLI_EXE, "kelvarin-cli " KELVARIN_VERSION "\n"},
+                        {"kelvarin-sim", KELVARIN_SIM_EXE, "kelvarin-sim " KELVARIN_VERSION "\n"}};
+        for (const auto& [name, program, version] : programs) {
+            for (const char* option : {"--version", "-V"})
+                QTest::addRow("%s %s", name, option) << program << option << version;
+        }
     }
     void versionIsTheProjectVersion() {
         QFETCH(QString, program);
+        QFETCH(QString, option);
         QFETCH(QString, expected);
-        const Run run = RunToEnd(program, {QStringLiteral("--version")});
+        const Run run = RunToEnd(program, {option});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, expected);
     }

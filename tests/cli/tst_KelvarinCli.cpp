@@ -220,31 +220,6 @@ private slots:
         QVERIFY(stop.err.contains(QStringLiteral("Usage: kelvarin-cli")));
     }
 
-    // Every option has its line in --help and its entry in the manual page.
-    void helpAndManualNameEveryOption() {
-        CliOptions options;
-        CliResult stop;
-        QVERIFY(!Parse({QStringLiteral("--help")}, options, stop));
-        QCOMPARE(stop.exitCode, int(exitDone));
-        static const QRegularExpression optionLine(QStringLiteral("^\\s+(?:-\\w, )?(--[a-z-]+)"),
-                                                   QRegularExpression::MultilineOption);
-        QStringList named;
-        for (const QRegularExpressionMatch& match : optionLine.globalMatch(stop.out))
-            named << match.captured(1);
-        named.sort();
-        QCOMPARE(named, (QStringList{"--backlight", "--demo", "--force", "--help", "--help-all",
-                                     "--json", "--log-file", "--mode", "--period", "--port",
-                                     "--quiet", "--relay", "--trace-file", "--version", "--yes"}));
-        QFile manual(QStringLiteral(KELVARIN_CLI_MANUAL));
-        QVERIFY(manual.open(QIODevice::ReadOnly));
-        const QString page = QString::fromUtf8(manual.readAll()).remove(QLatin1Char('\\'));
-        for (const QString& option : named)
-            QVERIFY2(option == "--help-all" || page.contains(option), qPrintable(option));
-
-        QVERIFY(!Parse({QStringLiteral("--version")}, options, stop));
-        QCOMPARE(stop.out, QStringLiteral("kelvarin-cli " KELVARIN_VERSION "\n"));
-    }
-
     void show() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.kvb"));
