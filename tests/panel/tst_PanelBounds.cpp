@@ -178,6 +178,43 @@ private slots:
         QVERIFY(list->child(0)->state().offscreen);
     }
 
+    // However many lines come at once, the bus hears of them, and of the scroll
+    // bar that follows them, at most twice: at once, and for the rest when the
+    // list has announced nothing for a while. No line is left out or lost.
+    void logAnnouncesABurstAtMostTwice_data() {
+        QTest::addColumn<int>("lines");
+        QTest::newRow("one line") << 1;
+        QTest::newRow("three lines") << 3;
+        QTest::newRow("a flood's worth") << 20000;
+    }
+    void logAnnouncesABurstAtMostTwice() {
+        QFETCH(int, lines);
+        CObjectBase objectBase;
+        CKelvarinView view(objectBase, NowhereMapping());
+        view.show();
+        auto* log = view.findChild<CLogList*>(QStringLiteral("log"));
+        QSignalSpy announced(log, &CLogList::linesAnnounced);
+        QSignalSpy scrolled(log->verticalScrollBar(), &QScrollBar::valueChanged);
+        const int first = log->Count();
+        QStringList burst;
+        for (int i = 0; i < lines; ++i)
+            burst << Stamped(i / 1000,
+                             i % 3 ? "Ошибка CRC телеграммы" : "Не верный тип телеграммы");
+        for (const QString& line : burst)
+            view.appendLogLine(line);
+
+        QTRY_VERIFY(!announced.isEmpty() && announced.last()[1].toInt() == log->Count() - 1);
+        QVERIFY2(announced.size() <= 2, qPrintable(QString::number(announced.size())));
+        QVERIFY(announced.first()[0].toInt() <= first);
+        if (announced.size() == 2)
+            QCOMPARE(announced[1][0].toInt(), announced[0][1].toInt() + 1);
+        QVERIFY(scrolled.size() <= 2);
+        QCOMPARE(log->verticalScrollBar()->value(), log->TopIndex());
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(log);
+        for (int i = 0; i < lines; ++i)
+            QCOMPARE(list->child(first + i)->text(QAccessible::Name), burst[i]);
+    }
+
     // While the operator decides about overwriting, what the console sends waits
     // within the reader's bound and the kernel, and comes in order after the answer.
     void questionHoldsBoundedBytes() {
