@@ -158,8 +158,6 @@ private slots:
         QTest::newRow("values as arguments")
             << QStringList{"--learned", "25", "--hold-up", "6,9", "--break-after", "1"} << 2
             << needsDevice;
-        QTest::newRow("value after = checked")
-            << QStringList{"--learned=601"} << 2 << "--learned needs a count";
         QTest::newRow("empty value after =")
             << QStringList{"--device="} << 2 << "--device needs a path";
         QTest::newRow("value to a switch")

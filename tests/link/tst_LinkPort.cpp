@@ -73,21 +73,12 @@ struct Panel {
     std::unique_ptr<CSerialLink> link;
 };
 
-// The effective user nobody, in no group but its own, while it lasts; the tests
-// run as root, who may open any device.
+// The effective user nobody while it lasts (root's own groups, root only, stay);
+// the tests run as root, who may open any device.
 struct CAsNobody {
-    std::vector<gid_t> groups = std::vector<gid_t>(std::size_t(::getgroups(0, nullptr)));
-    bool active = false;
-    CAsNobody() {
-        ::getgroups(int(groups.size()), groups.data());
-        const passwd* nobody = ::getpwnam("nobody");
-        active = nobody && ::setgroups(0, nullptr) == 0 && ::setegid(nobody->pw_gid) == 0 &&
-                 ::seteuid(nobody->pw_uid) == 0;
-    }
-    ~CAsNobody() {
-        [[maybe_unused]] const int restored =
-            ::seteuid(0) + ::setegid(0) + ::setgroups(groups.size(), groups.data());
-    }
+    const passwd* nobody = ::getpwnam("nobody");
+    bool active = nobody && ::setegid(nobody->pw_gid) == 0 && ::seteuid(nobody->pw_uid) == 0;
+    ~CAsNobody() { [[maybe_unused]] const int restored = ::seteuid(0) + ::setegid(0); }
 };
 
 CPortMapping MapCom1(const std::string& path) {
