@@ -9,7 +9,6 @@
 #include <cstring>
 #include <thread>
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,9 +32,7 @@ QString OpenErrorText(const QSerialPort& port, const QString& path) {
     case QSerialPort::OpenError:
         return QStringLiteral("held by another program");
     case QSerialPort::PermissionError:
-        if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) !=
-                0 &&
-            errno == EACCES)
+        if (::eaccess(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
             return QStringLiteral("permission denied (the user is not in the dialout group?)");
         return QStringLiteral("held by another program");
     default:
