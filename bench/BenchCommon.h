@@ -88,3 +88,21 @@ inline pid_t Spawn(const std::vector<std::string>& arguments,
     posix_spawn_file_actions_destroy(&actions);
     return child;
 }
+
+// Starts kelvarin-sim (at simPath) with a flood of that kind and returns the
+// pseudo-terminal it prints.
+inline std::string StartSim(const char* simPath, const char* kind, pid_t& pid) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    pid = Spawn({simPath, "--flood", kind}, {}, out[1]);
+    ::close(out[1]);
+    std::string text;
+    char byte;
+    while (text.find('\n') == std::string::npos && ::read(out[0], &byte, 1) == 1)
+        text += byte;
+    ::close(out[0]); // its later lines go nowhere; it writes none while it floods
+    const std::string prefix = "Simulated VX-418K console on ";
+    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size(), text.size() - prefix.size() - 1)
+                                      : std::string();
+}

@@ -1,6 +1,7 @@
 // The window under a flood from kelvarin-sim at full speed: how long a click
-// waits for the window, how long File > Exit takes to end the program, and the
-// resident memory, for a flood of noise and for two of damaged telegrams. The
+// waits for the window, how long File > Exit takes to end the program, the
+// resident memory, and how often the log announced new lines to the
+// accessibility bus, for a flood of noise and for two of damaged telegrams. The
 // program runs in this process through its own start-up and exit; the flood
 // comes from the real kelvarin-sim.
 #include "BenchCommon.h"
@@ -49,23 +50,6 @@ double MiB(long long kB) {
     return double(kB) / 1024;
 }
 
-// Starts kelvarin-sim with a flood and returns the pseudo-terminal it prints.
-std::string StartSim(const char* kind, pid_t& pid) {
-    int out[2];
-    if (::pipe(out) != 0)
-        return {};
-    pid = Spawn({KELVARIN_SIM_PATH, "--flood", kind}, {}, out[1]);
-    ::close(out[1]);
-    std::string text;
-    char byte;
-    while (text.find('\n') == std::string::npos && ::read(out[0], &byte, 1) == 1)
-        text += byte;
-    ::close(out[0]); // its later lines go nowhere; it writes none while it floods
-    const std::string prefix = "Simulated VX-418K console on ";
-    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size(), text.size() - prefix.size() - 1)
-                                      : std::string();
-}
-
 void PostClick(QPushButton* button) {
     const QPointF centre = QRectF(button->rect()).center();
     const QPointF global = button->mapToGlobal(centre);
@@ -79,7 +63,7 @@ void PostClick(QPushButton* button) {
 
 int Run(const char* kind, int seconds) {
     pid_t sim = -1;
-    const std::string device = StartSim(kind, sim);
+    const std::string device = StartSim(KELVARIN_SIM_PATH, kind, sim);
     if (device.empty()) {
         std::fprintf(stderr, "kelvarin-sim did not start\n");
         return 1;
@@ -118,6 +102,8 @@ int Run(const char* kind, int seconds) {
     std::vector<Sample> samples;
     std::atomic<int> lines{0};
     QObject::connect(log, &CLogList::lineAppended, [&](int index) { lines = index + 1; });
+    long long announcements = 0;
+    QObject::connect(log, &CLogList::linesAnnounced, [&] { ++announcements; });
     const long long simWrittenBefore = ProcField(simIo, "wchar");
     BenchClock::time_point exitPosted{};
     const BenchClock::time_point start = BenchClock::now();
@@ -160,6 +146,8 @@ int Run(const char* kind, int seconds) {
                 "distinct texts\n",
                 last.lines, last.lines / last.at, static_cast<long long>(runs),
                 static_cast<long long>(texts));
+    std::printf("  announced to the accessibility bus: %lld times, %.1f a second\n", announcements,
+                double(announcements) / last.at);
     std::printf("  click -> clicked: %zu clicks, median %.1f ms, p99 %.1f ms, max %.1f ms "
                 "(target < 200 ms: %s)\n",
                 waits.size(), Percentile(waits, 0.5), Percentile(waits, 0.99),

@@ -13,7 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcComPort, "kelvarin.link")
+// Its debug lines are off unless asked for (QT_LOGGING_RULES="kelvarin.link.debug=true").
+Q_LOGGING_CATEGORY(lcComPort, "kelvarin.link", QtInfoMsg)
 
 namespace {
 
@@ -23,13 +24,15 @@ constexpr auto breakHold = std::chrono::milliseconds(25);
 
 // Why an open failed, in the words an engineer in the field can act on. Qt reports
 // a device held through its lock file and a device the user may not open with the
-// same PermissionError; only the device's own access rights tell them apart.
+// same PermissionError; only the device's own access rights tell them apart. path
+// is the full path: Qt's portName() drops "/dev/", and a relative name would be
+// looked up in the working folder. The effective ids are the ones open() used.
 QString OpenErrorText(const QSerialPort& port, const QString& path) {
     switch (port.error()) {
     case QSerialPort::OpenError:
         return QStringLiteral("held by another program");
     case QSerialPort::PermissionError:
-        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        if (::eaccess(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
             return QStringLiteral("permission denied (the user is not in the dialout group?)");
         return QStringLiteral("held by another program");
     default:
@@ -53,14 +56,15 @@ int CComPort::Open(const QString& portName) {
     // Qt's lock file and TIOCEXCL guard the device's own name; opened through a
     // symlink the lock file would be another one, so open the real device.
     const QString realPath = QFileInfo(devicePath).canonicalFilePath();
-    port.setPortName(realPath.isEmpty() ? devicePath : realPath);
+    const QString openedPath = realPath.isEmpty() ? devicePath : realPath;
+    port.setPortName(openedPath);
     port.setBaudRate(QSerialPort::Baud2400);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
     if (!port.open(QIODevice::ReadWrite)) {
-        openError = OpenErrorText(port, port.portName());
+        openError = OpenErrorText(port, openedPath);
         return 0;
     }
 
@@ -74,10 +78,9 @@ int CComPort::Open(const QString& portName) {
     }
 
     // Pseudo-terminals and some adapters have no modem lines; the line works
-    // without them.
+    // without them, so this is nothing to warn an engineer about.
     if (!port.setDataTerminalReady(false) || !port.setRequestToSend(false))
-        qCWarning(lcComPort) << "DTR/RTS cannot be set on" << devicePath << ":"
-                             << port.errorString();
+        qCDebug(lcComPort) << "DTR/RTS cannot be set on" << devicePath << ":" << port.errorString();
     if (!MarkLineEvents())
         qCWarning(lcComPort) << "received breaks cannot be detected on" << devicePath;
     port.clear(QSerialPort::AllDirections);

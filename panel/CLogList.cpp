@@ -30,6 +30,15 @@ CLogList::CLogList(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     verticalScrollBar()->setSingleStep(1);
+    announceTimer.setSingleShot(true);
+    announceTimer.setInterval(announceInterval);
+    connect(&announceTimer, &QTimer::timeout, this, [this] {
+        if (!announcePending)
+            return;
+        announcePending = false;
+        Announce();
+        announceTimer.start();
+    });
 }
 
 void CLogList::Append(const QString& line) {
@@ -38,17 +47,38 @@ void CLogList::Append(const QString& line) {
     const int index = Count() - 1;
     if (index - TopIndex() <= FullRowsInView())
         viewport()->update();
-    // As an item view tells of a row it inserted; a reader asks for the line if it wants it.
-    if (QAccessible::isActive() && lines.Count() <= INT_MAX) {
+    AnnounceSoon();
+    emit lineAppended(index);
+}
+
+// The first change after a quiet spell is announced at once, later ones together
+// when announceInterval has passed since the last announcement.
+void CLogList::AnnounceSoon() {
+    if (announceTimer.isActive()) {
+        announcePending = true;
+        return;
+    }
+    Announce();
+    announceTimer.start();
+}
+
+void CLogList::Announce() {
+    verticalScrollBar()->setValue(top);
+    const int count = Count();
+    if (announcedCount == count)
+        return;
+    // As an item view tells of rows it inserted; a reader asks for a line if it wants it.
+    if (QAccessible::isActive()) {
         QAccessibleTableModelChangeEvent event(this,
                                                QAccessibleTableModelChangeEvent::RowsInserted);
-        event.setFirstRow(index);
-        event.setLastRow(index);
+        event.setFirstRow(announcedCount);
+        event.setLastRow(count - 1);
         event.setFirstColumn(0);
         event.setLastColumn(0);
         QAccessible::updateAccessibility(&event);
     }
-    emit lineAppended(index);
+    emit linesAnnounced(announcedCount, count - 1);
+    announcedCount = count;
 }
 
 int CLogList::Count() const {
@@ -56,11 +86,16 @@ int CLogList::Count() const {
 }
 
 int CLogList::TopIndex() const {
-    return verticalScrollBar()->value();
+    return top;
 }
 
 void CLogList::SetTopIndex(int index) {
-    verticalScrollBar()->setValue(index);
+    const int clamped = std::clamp(index, 0, LastTopIndex());
+    if (clamped == top)
+        return;
+    top = clamped;
+    viewport()->update();
+    AnnounceSoon();
 }
 
 int CLogList::RowHeight() const {
@@ -72,10 +107,15 @@ int CLogList::FullRowsInView() const {
 }
 
 // A list box scrolls no further than to show its last line at the bottom.
+int CLogList::LastTopIndex() const {
+    return std::max(0, Count() - FullRowsInView());
+}
+
+// A new range sends nothing to the accessibility bus (a new value does), so the
+// range follows the lines at once.
 void CLogList::UpdateScrollRange() {
-    const int rows = FullRowsInView();
-    verticalScrollBar()->setPageStep(rows);
-    verticalScrollBar()->setRange(0, std::max(0, Count() - rows));
+    verticalScrollBar()->setPageStep(FullRowsInView());
+    verticalScrollBar()->setRange(0, LastTopIndex());
 }
 
 void CLogList::paintEvent(QPaintEvent*) {
@@ -99,6 +139,7 @@ void CLogList::paintEvent(QPaintEvent*) {
 void CLogList::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollRange();
+    SetTopIndex(top);
 }
 
 void CLogList::mousePressEvent(QMouseEvent* event) {
@@ -110,6 +151,8 @@ void CLogList::mousePressEvent(QMouseEvent* event) {
     QAbstractScrollArea::mousePressEvent(event);
 }
 
+// The operator moved the scroll bar, or it followed the top line.
 void CLogList::scrollContentsBy(int, int) {
+    top = verticalScrollBar()->value();
     viewport()->update();
 }

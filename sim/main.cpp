@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace {
@@ -18,6 +19,7 @@ const char* const usage =
     "Answers Kelvarin's requests as the VX-418K monitoring console does.\n"
     "Without --device it makes a pseudo-terminal and prints its path: start\n"
     "Kelvarin with --port COM1=<that path> and pick COM1.\n"
+    "An option's value follows it as the next argument or after \"=\" (--learned=25).\n"
     "\n"
     "Line:\n"
     "  --device PATH        serve a serial device (2400 8N1) instead of a pseudo-terminal\n"
@@ -46,7 +48,7 @@ const char* const usage =
     "                       (each with a wrong checksum) or mixed (telegrams damaged\n"
     "                       in turn in their checksum, line end and letter)\n"
     "Other:\n"
-    "  --help               this text\n"
+    "  -h, --help           this text\n"
     "  -V, --version        the program's version\n";
 
 int Fail(const std::string& message) {
@@ -84,22 +86,32 @@ int main(int argc, char** argv) {
     int versionMinor = 5;
 
     for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        std::string option = argv[i];
+        // "--learned=25" as well as "--learned 25".
+        std::optional<std::string> attached;
+        if (const std::size_t equals = option.find('=');
+            option.starts_with("--") && equals != std::string::npos) {
+            attached = option.substr(equals + 1);
+            option.erase(equals);
+        }
+        const char* value = attached ? attached->c_str() : i + 1 < argc ? argv[i + 1] : nullptr;
+        bool valueTaken = false;
         auto needsValue = [&] {
             if (!value)
                 return false;
-            ++i;
+            if (!attached)
+                ++i;
+            valueTaken = true;
             return true;
         };
-        if (option == "--help") {
+        if (option == "--help" || option == "-h") {
             std::fputs(usage, stdout);
             return 0;
         } else if (option == "--version" || option == "-V") {
             std::printf("kelvarin-sim %s\n", KELVARIN_VERSION);
             return 0;
         } else if (option == "--device") {
-            if (!needsValue())
+            if (!needsValue() || !*value)
                 return Fail("--device needs a path");
             device = value;
         } else if (option == "--paced") {
@@ -162,6 +174,8 @@ int main(int argc, char** argv) {
         } else {
             return Fail("unknown option " + option);
         }
+        if (attached && !valueTaken)
+            return Fail(option + " takes no value");
     }
     if (breakAfter >= 0 && device.empty())
         return Fail("--break-after needs --device: a pseudo-terminal cannot carry a break");

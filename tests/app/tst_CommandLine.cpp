@@ -177,6 +177,36 @@ private slots:
         QCOMPARE(run.out, QString());
     }
 
+    // An option's value as the next argument or after "="; every run here stops
+    // before the console starts, at the first thing it refuses.
+    void simTakesBothSpellings_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        const QString needsDevice = QStringLiteral("--break-after needs --device");
+        QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage: kelvarin-sim";
+        QTest::newRow("values after =")
+            << QStringList{"--learned=25", "--hold-up=6,9", "--flood=mixed", "--break-after=1"} << 2
+            << needsDevice;
+        QTest::newRow("values as arguments")
+            << QStringList{"--learned", "25", "--hold-up", "6,9", "--break-after", "1"} << 2
+            << needsDevice;
+        QTest::newRow("empty value after =")
+            << QStringList{"--device="} << 2 << "--device needs a path";
+        QTest::newRow("value to a switch")
+            << QStringList{"--silent=yes"} << 2 << "--silent takes no value";
+    }
+    void simTakesBothSpellings() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const Run run = RunToEnd(QStringLiteral(KELVARIN_SIM_EXE), arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(
+            (exitCode ? run.err : run.out).startsWith(exitCode ? "kelvarin-sim: " + said : said),
+            qPrintable(run.out + run.err));
+    }
+
     // The log line stays as it always was; the reason goes to standard error.
     void portThatCannotBeOpenedSaysWhyOnStandardError() {
         QTemporaryDir dir;

@@ -9,9 +9,14 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -118,10 +123,6 @@ class TestCliOnConsole : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        // Pseudo-terminals have no modem lines; the warning about it is expected.
-        QLoggingCategory::setFilterRules(QStringLiteral("kelvarin.link.warning=false"));
-    }
     void init() {
         sim = std::make_unique<CSimPty>();
         QVERIFY(sim->IsOpen());
@@ -207,6 +208,7 @@ private slots:
         QVERIFY(cli.waitForFinished(30000));
         err += QString::fromUtf8(cli.readAllStandardError());
         QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
+        QVERIFY2(!err.contains(QStringLiteral("DTR/RTS")), qPrintable(err));
         QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
                  out.replace(QStringLiteral("{"), dir.path() + '/').remove('}'));
         QCOMPARE(RequestLetters(*sim), requests);
@@ -225,13 +227,73 @@ private slots:
             QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("read"))).size(), qint64(baseFileSize));
     }
 
+    void portCannotBeOpened_data() {
+        QTest::addColumn<int>("mode");  // of a pseudo-terminal of root and dialout; 0: no device
+        QTest::addColumn<bool>("held"); // by another program, with a lock
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such device") << 0 << false << QString::fromLocal8Bit(strerror(ENOENT));
+        QTest::newRow("user not in the dialout group")
+            << 0660 << false << "permission denied (the user is not in the dialout group?)";
+        QTest::newRow("held by another program") << 0666 << true << "held by another program";
+    }
+    // A device is opened as the user nobody (the tests run as root, who may open
+    // any), from a working folder other than /dev that nobody may enter.
     void portCannotBeOpened() {
+        QFETCH(int, mode);
+        QFETCH(bool, held);
+        QFETCH(QString, reason);
+        InputTerminal terminal;
+        QString device = QStringLiteral("/nonexistent/tty");
+        QStringList asNobody;
+        if (mode) {
+            if (geteuid() != 0)
+                QSKIP("opening as another user needs root");
+            device = terminal.slavePath;
+            const group* dialout = getgrnam("dialout");
+            QVERIFY(dialout);
+            QCOMPARE(chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
+            QCOMPARE(chmod(QFile::encodeName(device).constData(), mode_t(mode)), 0);
+            asNobody = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                   KELVARIN_CLI_EXE};
+        }
+        const int holder =
+            held ? open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY) : -1;
+        if (held)
+            QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
         QProcess cli;
-        cli.start(QStringLiteral(KELVARIN_CLI_EXE),
-                  {QStringLiteral("--port=/nonexistent/tty"), QStringLiteral("read-setup")});
+        cli.setWorkingDirectory(QStringLiteral("/"));
+        cli.start(asNobody.isEmpty() ? QStringLiteral(KELVARIN_CLI_EXE) : QStringLiteral("setpriv"),
+                  asNobody + QStringList{"--port=" + device, "read-setup"});
         QVERIFY(cli.waitForFinished(30000));
+        if (holder >= 0)
+            close(holder);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardError()),
+                 QStringLiteral("Порт %1 занят другим приложением или отсутствует\n"
+                                "kelvarin-cli: %1 cannot be opened: %2\n")
+                     .arg(device, reason));
         QCOMPARE(cli.exitCode(), 3);
-        QVERIFY(cli.readAllStandardError().contains("/nonexistent/tty cannot be opened: "));
+    }
+
+    // A pseudo-terminal has no modem lines to set: one debug line when debug
+    // lines are asked for, nothing otherwise.
+    void noModemLinesIsNoWarning_data() {
+        QTest::addColumn<QString>("loggingRules"); // QT_LOGGING_RULES
+        QTest::newRow("--quiet") << "";
+        QTest::newRow("--quiet, debug lines asked for") << "kelvarin.link.debug=true";
+    }
+    void noModemLinesIsNoWarning() {
+        QFETCH(QString, loggingRules);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        StartProgram(cli, {"--quiet", "read-setup"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        const int debugLines = loggingRules.isEmpty() ? 0 : 1;
+        QCOMPARE(err.count(QLatin1Char('\n')), debugLines);
+        QCOMPARE(err.count(QStringLiteral("DTR/RTS")), debugLines);
     }
 
     // Ctrl+C in the middle of a read: the port closes, nothing is saved.

@@ -52,10 +52,6 @@ struct DemoRun : CPanelDriver {
 class TestDemo : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        // Pseudo-terminals have no modem lines; the warning about it is expected.
-        QLoggingCategory::setFilterRules(QStringLiteral("kelvarin.link.warning=false"));
-    }
     void init() { Profile().clear(); }
 
     void startsOnTheSimulatedConsoleAndLeavesTheProfileAlone() {

@@ -68,10 +68,6 @@ enum Operation { OpReadBase, OpWriteBase, OpReadNumber, OpWriteNumber, OpReadSet
 class TestExchangeSession : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        // Pseudo-terminals have no modem lines; the warning about it is expected.
-        QLoggingCategory::setFilterRules(QStringLiteral("kelvarin.link.warning=false"));
-    }
     void operation_data();
     void operation();
     void silentConsoleGivesUp();

@@ -21,10 +21,13 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -70,6 +73,14 @@ struct Panel {
     std::unique_ptr<CSerialLink> link;
 };
 
+// The effective user nobody while it lasts (root's own groups, root only, stay);
+// the tests run as root, who may open any device.
+struct CAsNobody {
+    const passwd* nobody = ::getpwnam("nobody");
+    bool active = nobody && ::setegid(nobody->pw_gid) == 0 && ::seteuid(nobody->pw_uid) == 0;
+    ~CAsNobody() { [[maybe_unused]] const int restored = ::seteuid(0) + ::setegid(0); }
+};
+
 CPortMapping MapCom1(const std::string& path) {
     CPortMapping mapping;
     mapping.SetOverride(QStringLiteral("COM1"), QString::fromStdString(path));
@@ -81,7 +92,6 @@ CPortMapping MapCom1(const std::string& path) {
 class TestLinkPort : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void mapping_data();
     void mapping();
@@ -91,15 +101,12 @@ private slots:
     void reopenSamePort();
     void heldPortFails();
     void missingDevice();
+    void openAsAnotherUser_data();
+    void openAsAnotherUser();
     void stopWhileStreaming();
     void handOverIsBounded();
     void deviceLost();
 };
-
-void TestLinkPort::initTestCase() {
-    // Pseudo-terminals have no modem lines; the warning about it is expected.
-    QLoggingCategory::setFilterRules(QStringLiteral("kelvarin.link.warning=false"));
-}
 
 void TestLinkPort::init() {
     Profile().clear();
@@ -280,6 +287,48 @@ void TestLinkPort::missingDevice() {
     QCOMPARE(panel.log, QStringList{"failed COM2"});
     QVERIFY(panel.status.join('\n').contains("/nonexistent/kelvarin-tty"));
     QVERIFY(panel.status.join('\n').contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
+}
+
+void TestLinkPort::openAsAnotherUser_data() {
+    QTest::addColumn<int>("mode");       // of the device, which root and the group dialout own
+    QTest::addColumn<QString>("holder"); // who else has it open: nobody, "flock" or "Qt"
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not in the dialout group")
+        << 0660 << ""
+        << "permission denied (the user is not in the dialout group?)";
+    QTest::newRow("held with a lock on the device") << 0666 << "flock"
+                                                    << "held by another program";
+    QTest::newRow("held with Qt's lock file") << 0666 << "Qt"
+                                              << "held by another program";
+}
+
+// As an engineer's program would: not as root, and from a working folder other than /dev.
+void TestLinkPort::openAsAnotherUser() {
+    if (::geteuid() != 0)
+        QSKIP("opening as another user needs root");
+    QFETCH(int, mode);
+    QFETCH(QString, holder);
+    QFETCH(QString, reason);
+    CBarePty pty;
+    const group* dialout = ::getgrnam("dialout");
+    QVERIFY(pty.IsOpen() && dialout);
+    QCOMPARE(::fchown(pty.slave, 0, dialout->gr_gid), 0);
+    QCOMPARE(::fchmod(pty.slave, mode_t(mode)), 0);
+    const QString device = QString::fromLatin1(pty.slaveName);
+    QSerialPort other(device);
+    if (holder == QLatin1String("flock"))
+        QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), 0);
+    if (holder == QLatin1String("Qt"))
+        QVERIFY(other.open(QIODevice::ReadWrite));
+
+    Panel panel(MapCom1(pty.slaveName));
+    {
+        CAsNobody nobody;
+        QVERIFY(nobody.active);
+        panel.Open();
+    }
+    QCOMPARE(panel.log, QStringList{"failed COM1"});
+    QCOMPARE(panel.status, QStringList{device + ": " + reason});
 }
 
 void TestLinkPort::stopWhileStreaming() {

@@ -146,7 +146,10 @@ private slots:
         QCOMPARE(log->Lines().Runs(), qsizetype(2 + 1 + 100 + 1));
     }
 
-    // A screen reader reads the log line by line, however long it is.
+    // A screen reader reads the log line by line, however long it is. However many
+    // lines come at once, the bus hears of them, and of the scroll bar that
+    // follows them, at most twice: at once, and for the rest when the list has
+    // announced nothing for a while.
     void logLinesReachTheAccessibilityBus() {
         CObjectBase objectBase;
         CPanelOnSession panel(objectBase, NowhereMapping());
@@ -159,12 +162,24 @@ private slots:
         QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Log"));
         QCOMPARE(list->childCount(), log->Count());
 
+        QSignalSpy announced(log, &CLogList::linesAnnounced);
+        QSignalSpy scrolled(log->verticalScrollBar(), &QScrollBar::valueChanged);
         const int first = log->Count();
         constexpr int lines = 200000;
+        auto lineText = [](int i) {
+            return Stamped(i / 100, i % 2 ? "Ошибка CRC телеграммы" : "Нет связи с ПЦН");
+        };
         for (int i = 0; i < lines; ++i)
-            view.appendLogLine(
-                Stamped(i / 100, i % 2 ? "Ошибка CRC телеграммы" : "Нет связи с ПЦН"));
+            view.appendLogLine(lineText(i));
         QCOMPARE(list->childCount(), log->Count());
+        for (int i = 0; i < lines; ++i)
+            QCOMPARE(list->child(first + i)->text(QAccessible::Name), lineText(i));
+        QTRY_VERIFY(!announced.isEmpty() && announced.last()[1].toInt() == log->Count() - 1);
+        QVERIFY(announced.size() <= 2 && scrolled.size() <= 2);
+        QVERIFY(announced.first()[0].toInt() <= first);
+        if (announced.size() == 2)
+            QCOMPARE(announced.last()[0].toInt(), announced.first()[1].toInt() + 1);
+        QCOMPARE(log->verticalScrollBar()->value(), log->TopIndex());
         const int deep = first + 123457;
         QCOMPARE(list->child(deep)->text(QAccessible::Name),
                  Stamped(1234, "Ошибка CRC телеграммы"));
