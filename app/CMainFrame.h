@@ -57,8 +57,14 @@ public:
     void OnViewObjectBase();
     void OnAppAbout();
 
+    // Before the file column's unsaved changes would be lost (New, Open, Exit): Save,
+    // Discard or Cancel. False for Cancel, or when the save did not happen. After
+    // Discard the changes are still there, for the caller to drop or replace.
+    bool SaveModified();
+
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddCommand(const QString& text, const QString& statusTip,
@@ -72,6 +78,8 @@ private:
     void UpdateTitle(const QString& documentTitle);
     void ShowPortStatus(const QString& text);
     void SaveBaseWindowGeometry();
+    CBaseWindow& MakeBaseWindow();
+    bool ConfirmReplacingEdits();
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;
