@@ -297,7 +297,6 @@ bool CMainFrame::SaveFile(const QString& path) {
 void CMainFrame::OnFileNew() {
     if (!SaveModified())
         return;
-    baseModel->RevertFileTable();
     doc.OnNewDocument();
     baseModel->OnFileTableChanged();
 }
@@ -327,6 +326,7 @@ bool CMainFrame::SaveModified() {
         // have been made anew since that file was opened.
         return MakeBaseWindow().OnSaveFileBaseAs();
     case QMessageBox::Discard:
+        baseModel->RevertFileTable();
         return true;
     default:
         return false;

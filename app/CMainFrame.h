@@ -58,8 +58,8 @@ public:
     void OnAppAbout();
 
     // Before the file column's unsaved changes would be lost (New, Open, Exit): Save,
-    // Discard or Cancel. False for Cancel, or when the save did not happen. After
-    // Discard the changes are still there, for the caller to drop or replace.
+    // Discard or Cancel. False for Cancel, or when the save did not happen. Discard
+    // takes the column back to what it held when it was last loaded or saved.
     bool SaveModified();
 
 protected:
