@@ -374,8 +374,11 @@ private slots:
             QFile csv(dir.filePath("site.csv"));
             QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write("4;\n7;\n") > 0);
             csv.close();
-            AnswerBox(QMessageBox::Apply);
+            QString asked;
+            AnswerBox(QMessageBox::Apply, &asked);
             QVERIFY(window->ImportCsv(csv.fileName()));
+            QVERIFY2(asked.contains("set: 0\nObjects cleared: 1\nObjects unchanged: 1"),
+                     qPrintable(asked));
         }
         if (change == "console") {
             QVERIFY(!model->TakeConsoleBase()); // not before a complete read
