@@ -63,6 +63,12 @@ CObjectBaseModel::CObjectBaseModel(CObjectBase& objectBase, QObject* parent)
             [this](bool clean) { emit fileTableModifiedChanged(!clean); });
 }
 
+// A stack that goes while it holds changes says that it is clean again, and those who
+// listen to this model may be going already themselves.
+CObjectBaseModel::~CObjectBaseModel() {
+    undoStack.blockSignals(true);
+}
+
 int CObjectBaseModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : objectCount;
 }

@@ -28,6 +28,7 @@ public:
     };
 
     explicit CObjectBaseModel(CObjectBase& objectBase, QObject* parent = nullptr);
+    ~CObjectBaseModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
