@@ -14,6 +14,7 @@
 #include "panel/CObjectBaseModel.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -93,6 +94,8 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     baseModel = new CObjectBaseModel(objectBase, this);
     connect(session.get(), &CExchangeSession::blockStored, baseModel,
             &CObjectBaseModel::OnBlockStored);
+    connect(baseModel, &CObjectBaseModel::fileTableModifiedChanged, this,
+            [this] { UpdateTitle(this->doc.Title()); });
 
     if (demoPort.isEmpty())
         portList->OpenStored();
@@ -259,6 +262,9 @@ void CMainFrame::UpdateFileCommands() {
     saveAsAction->setEnabled(exchangeIdle);
     for (QAction* action : recentActions)
         action->setEnabled(exchangeIdle);
+    // "Write Base" reads the file table block by block as it sends.
+    if (baseModel)
+        baseModel->SetEditable(exchangeIdle);
 }
 
 // What happened to the port goes to the status bar and, for whoever started the
@@ -269,7 +275,9 @@ void CMainFrame::ShowPortStatus(const QString& text) {
 }
 
 void CMainFrame::UpdateTitle(const QString& documentTitle) {
-    setWindowTitle(documentTitle + QStringLiteral(" - ") + appTitle);
+    const bool modified = baseModel && baseModel->IsFileTableModified();
+    setWindowTitle(documentTitle + (modified ? QStringLiteral("*") : QString()) +
+                   QStringLiteral(" - ") + appTitle);
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
@@ -285,7 +293,7 @@ bool CMainFrame::OpenFile(const QString& path) {
     const CKelvarinDoc::OpenResult result = doc.OpenDocument(path);
     if (result == CKelvarinDoc::OpenResult::Opened) {
         AddRecentFile(doc.PathName());
-        baseModel->OnFileTableChanged();
+        baseModel->OnFileTableReplaced();
     }
     return result != CKelvarinDoc::OpenResult::Failed;
 }
@@ -294,11 +302,13 @@ bool CMainFrame::SaveFile(const QString& path) {
     if (doc.SaveDocument(path) != CKelvarinDoc::SaveResult::Saved)
         return false;
     AddRecentFile(doc.PathName());
-    baseModel->OnFileTableChanged();
+    baseModel->OnFileTableReplaced();
     return true;
 }
 
 void CMainFrame::OnFileNew() {
+    if (!SaveModified())
+        return;
     doc.OnNewDocument();
     baseModel->OnFileTableChanged();
 }
@@ -306,11 +316,56 @@ void CMainFrame::OnFileNew() {
 void CMainFrame::OnFileOpen() {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), allFilesFilter);
-    if (!path.isEmpty())
+    // The document's own file is not opened again, so nothing is lost by it.
+    if (!path.isEmpty() && (doc.IsOpen(path) || SaveModified()))
         OpenFile(path);
 }
 
+bool CMainFrame::SaveModified() {
+    if (!baseModel->IsFileTableModified())
+        return true;
+    const QString question =
+        doc.PathName().isEmpty()
+            ? QStringLiteral("The file column has unsaved changes. Save them as a base file?")
+            : QStringLiteral("The file column has changes that are not saved in %1. Save them?")
+                  .arg(doc.Title());
+    QMessageBox box(QMessageBox::Warning, appTitle, question,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        // Always by the dialog, which proposes the document's file: the column may
+        // have been made anew since that file was opened.
+        return MakeBaseWindow().OnSaveFileBaseAs();
+    case QMessageBox::Discard:
+        baseModel->RevertFileTable();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// File > Save writes the console's base and puts it into the file column as well.
+bool CMainFrame::ConfirmReplacingEdits() {
+    if (!baseModel->IsFileTableModified() || !baseModel->CanTakeConsoleBase())
+        return true;
+    return QMessageBox::warning(this, appTitle,
+                                QStringLiteral("Saving the console's base replaces the file "
+                                               "column, which has unsaved changes. Discard them?"),
+                                QMessageBox::Discard | QMessageBox::Cancel,
+                                QMessageBox::Cancel) == QMessageBox::Discard;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (SaveModified())
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
+}
+
 void CMainFrame::OnFileSave() {
+    if (!ConfirmReplacingEdits())
+        return;
     // access() takes the name as the bytes it is, whatever they are.
     const QString path = doc.PathName();
     if (!path.isEmpty() && ::access(NativePath(path).constData(), W_OK) == 0)
@@ -320,6 +375,8 @@ void CMainFrame::OnFileSave() {
 }
 
 void CMainFrame::OnFileSaveAs() {
+    if (!ConfirmReplacingEdits())
+        return;
     const QString proposal = doc.PathName().isEmpty() ? doc.Title() : doc.PathName();
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), proposal, allFilesFilter);
@@ -331,6 +388,8 @@ void CMainFrame::OnFileRecent(int index) {
     if (index < 0 || index >= recentFiles.Entries().size())
         return;
     const QString path = recentFiles.Entries()[index];
+    if (!doc.IsOpen(path) && !SaveModified())
+        return;
     if (!OpenFile(path)) {
         recentFiles.Remove(path);
         UpdateRecentFileMenu();
@@ -338,15 +397,21 @@ void CMainFrame::OnFileRecent(int index) {
 }
 
 void CMainFrame::OnViewObjectBase() {
+    MakeBaseWindow();
+    baseWindow->show();
+    baseWindow->raise();
+    baseWindow->activateWindow();
+}
+
+CBaseWindow& CMainFrame::MakeBaseWindow() {
     if (!baseWindow) {
         baseWindow = new CBaseWindow(*baseModel, doc, this);
         QSettings profile(profileOrganization, profileApplication);
         baseWindow->RestoreGeometry(profile);
         connect(baseWindow, &CBaseWindow::closed, this, &CMainFrame::SaveBaseWindowGeometry);
+        connect(baseWindow, &CBaseWindow::fileBaseSaved, this, &CMainFrame::AddRecentFile);
     }
-    baseWindow->show();
-    baseWindow->raise();
-    baseWindow->activateWindow();
+    return *baseWindow;
 }
 
 CBaseWindow* CMainFrame::BaseWindow() const {

@@ -66,8 +66,14 @@ public:
     void OnViewObjectBase();
     void OnAppAbout();
 
+    // Before the file column's unsaved changes would be lost (New, Open, Exit): Save,
+    // Discard or Cancel. False for Cancel, or when the save did not happen. Discard
+    // takes the column back to what it held when it was last loaded or saved.
+    bool SaveModified();
+
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddCommand(const QString& text, const QString& statusTip,
@@ -81,6 +87,8 @@ private:
     void UpdateTitle(const QString& documentTitle);
     void ShowPortStatus(const QString& text);
     void SaveBaseWindowGeometry();
+    CBaseWindow& MakeBaseWindow();
+    bool ConfirmReplacingEdits();
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;

@@ -1,6 +1,7 @@
 #include "base/CKelvarinDoc.h"
 
 #include "base/BaseFileCodec.h"
+#include "base/FileTableFiles.h"
 #include "base/NativePath.h"
 #include "base/SafeSave.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 const QString loadedText = QStringLiteral("Загружен файл базы объектов ПЦН VX-418");
 const QString refusedText = QStringLiteral("Невозможно сохранить файл, загрузите базу из ПЦН");
+const QString noFileBaseText = QStringLiteral("The file column holds no base to save.");
 const QString formatText = QStringLiteral("Unexpected file format.");
 
 // By string work alone: QFileInfo would turn a byte kept from a name that is not
@@ -80,6 +82,25 @@ CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
     SetPathName(AbsolutePath(path));
     Tell(Report::Saved, loadedText);
     return SaveResult::Saved;
+}
+
+CKelvarinDoc::SaveResult CKelvarinDoc::SaveFileBase(const QString& path) {
+    if (objectBase.fileBaseLoaded != 1) {
+        Tell(Report::SaveRefused, noFileBaseText);
+        return SaveResult::Refused;
+    }
+    QString error;
+    if (!SaveFileTable(path, objectBase.fileTable, error)) {
+        TellFileError(Report::CannotWrite, path, error);
+        return SaveResult::Failed;
+    }
+    SetPathName(AbsolutePath(path));
+    Tell(Report::Saved, loadedText);
+    return SaveResult::Saved;
+}
+
+bool CKelvarinDoc::IsOpen(const QString& path) const {
+    return IsCurrentPath(AbsolutePath(path));
 }
 
 bool CKelvarinDoc::LoadBase(const QByteArray& data) {

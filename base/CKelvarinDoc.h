@@ -15,9 +15,9 @@ public:
     enum class SaveResult { Saved, Refused, Failed };
     enum class Report {
         Loaded,      // a base file was loaded
-        Saved,       // the device table was saved
+        Saved,       // the device table, or the file table, was saved
         FormatError, // the file is too short to be a base file
-        SaveRefused, // no complete base has been read
+        SaveRefused, // no complete base has been read, or no file base to save
         CannotRead,  // the file cannot be read, or is no regular file
         CannotWrite, // the file cannot be written, or is no regular file
     };
@@ -31,6 +31,11 @@ public:
     OpenResult OpenDocument(const QString& path);
     // Saving the device table as File > Save / Save As do after their dialogs.
     SaveResult SaveDocument(const QString& path);
+    // Saving the file table, as it has been loaded and edited, as a base file. The
+    // document then names that file, as after any save.
+    SaveResult SaveFileBase(const QString& path);
+    // Whether path is the document's file, under any spelling of it.
+    bool IsOpen(const QString& path) const;
 
     QString PathName() const { return pathName; } // empty while untitled
     QString Title() const;                        // "Untitled" or the file's name

@@ -48,6 +48,8 @@ bool CObjectBaseFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) cons
                baseModel.IsLearnedInFile(objectNumber);
     case Filter::Differing:
         return baseModel.Differs(objectNumber);
+    case Filter::Duplicates:
+        return baseModel.IsDuplicateInFile(objectNumber);
     }
     return true;
 }

@@ -17,11 +17,12 @@ struct FindQuery {
 FindQuery ParseFindText(const QString& text);
 
 // The rows of the object base the table shows: all, the learned ones (in the
-// console or in the file) or only those where console and file differ.
+// console or in the file), only those where console and file differ, or only the
+// file's objects whose number another object holds too.
 class CObjectBaseFilter : public QSortFilterProxyModel {
     Q_OBJECT
 public:
-    enum class Filter { All, Learned, Differing };
+    enum class Filter { All, Learned, Differing, Duplicates };
 
     explicit CObjectBaseFilter(CObjectBaseModel& baseModel, QObject* parent = nullptr);
 

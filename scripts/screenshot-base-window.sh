@@ -2,6 +2,9 @@
 # Takes docs/base-window.png: Kelvarin in demo mode on a virtual display with a
 # base file loaded that differs from the simulated console in a few objects,
 # after "Read Base", with the object base window showing the learned objects.
+# Then docs/base-window-editing.png: the same window while its file column is
+# edited, with one number typed that another object holds already and the next
+# one being typed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -59,3 +62,15 @@ xdotool windowfocus --sync "$base" key alt+f Down
 sleep 0.5
 import -window "$base" "$root/docs/base-window.png"
 echo "$root/docs/base-window.png"
+
+# All objects again (Alt+F, Up), find object 26 (Alt+I), into the table and over to
+# its file cell; typing there opens the cell's editor.
+xdotool windowfocus --sync "$base" key alt+f Up alt+i
+xdotool type --delay 50 "26"
+xdotool key Tab Right Right
+xdotool type --delay 50 "100.025"
+xdotool key Return Down
+xdotool type --delay 50 "100.02"
+sleep 0.5
+import -window "$base" "$root/docs/base-window-editing.png"
+echo "$root/docs/base-window-editing.png"

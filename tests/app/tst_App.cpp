@@ -18,6 +18,7 @@
 #include "panel/CObjectBaseModel.h"
 #include "panel/CRewriteDlg.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
@@ -573,6 +574,7 @@ private slots:
         QTest::mouseClick(readBase, Qt::LeftButton);
         for (QAction* action : guarded)
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+        QVERIFY(!frame->BaseModel().IsEditable());
         QVERIFY(frame->findChild<QAction*>(QStringLiteral("about"))->isEnabled());
         QVERIFY(frame->findChild<QAction*>(QStringLiteral("objectBase"))->isEnabled());
 
@@ -580,9 +582,76 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frame->View().Session().IsIdle(), 10000);
         for (QAction* action : guarded)
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+        QVERIFY(frame->BaseModel().IsEditable());
         QCOMPARE(baseRows.size(), 0); // no block came, so no row of the console column changed
         auto* log = frame->View().findChild<CLogList*>(QStringLiteral("log"));
         QVERIFY(log->Line(log->Count() - 1).endsWith(QStringLiteral(" - Нет связи с ПЦН")));
+    }
+
+    // The title marks unsaved changes of the file column, and New, a recent file, Exit
+    // and File > Save ask before they would be lost.
+    void unsavedChangesAsk_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<bool>("visible");
+        const int discard = QMessageBox::Discard;
+        const int cancel = QMessageBox::Cancel;
+        const QString edited = QStringLiteral("objects.bin* - Kelvarin");
+        QTest::newRow("new, discard") << "new" << discard << "Untitled - Kelvarin" << false << true;
+        QTest::newRow("new, cancel") << "new" << cancel << edited << true << true;
+        QTest::newRow("recent, discard")
+            << "recent" << discard << "other.bin - Kelvarin" << false << true;
+        QTest::newRow("recent, cancel") << "recent" << cancel << edited << true << true;
+        QTest::newRow("exit, discard")
+            << "exit" << discard << "objects.bin - Kelvarin" << false << false;
+        QTest::newRow("exit, cancel") << "exit" << cancel << edited << true << true;
+        QTest::newRow("save, discard")
+            << "save" << discard << "objects.bin - Kelvarin" << false << true;
+        QTest::newRow("save, cancel") << "save" << cancel << edited << true << true;
+    }
+    void unsavedChangesAsk() {
+        QFETCH(QString, command);
+        QFETCH(int, answer);
+        QFETCH(QString, title);
+        QFETCH(bool, modified);
+        QFETCH(bool, visible);
+        QStringList asked;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            asked << box->text();
+            if (QAbstractButton* button = box->button(QMessageBox::StandardButton(answer)))
+                button->click();
+            else
+                box->accept(); // the document's news
+        });
+        answerer.start(10);
+        QVERIFY(frame->OpenFile(MakeFile(FilePath("other.bin"), 7212)));
+        QVERIFY(frame->OpenFile(MakeFile(FilePath("objects.bin"), 7212)));
+        objectBase.deviceBaseComplete = 1;
+        frame->OnViewObjectBase();
+        QVERIFY(frame->BaseModel().SetObjects({{7, {2, 1}}}, QStringLiteral("Set object 007")));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("objects.bin* - Kelvarin"));
+        asked.clear();
+
+        if (command == "new")
+            frame->OnFileNew();
+        else if (command == "recent")
+            frame->OnFileRecent(1);
+        else if (command == "exit")
+            frame->close();
+        else
+            frame->OnFileSave();
+        QVERIFY2(!asked.isEmpty() && asked[0].contains("file column"), qPrintable(asked.join('|')));
+        QCOMPARE(frame->windowTitle(), title);
+        QCOMPARE(frame->BaseModel().IsFileTableModified(), modified);
+        QCOMPARE(frame->isVisible(), visible);
+        // Dropped changes are gone from the column, not only from the title.
+        QCOMPARE(frame->BaseModel().FileText(7), modified ? "001.002" : "000.000");
     }
 
     // One window however often it is asked for; its size and place, and nothing

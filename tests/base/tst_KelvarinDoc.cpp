@@ -1,9 +1,11 @@
 #include "base/BaseFileCodec.h"
 #include "base/CKelvarinDoc.h"
+#include "base/FileTableFiles.h"
 #include "base/NativePath.h"
 #include "common/CoreTestMain.h"
 
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -104,6 +106,11 @@ bool MakeNode(const QString& kind, const QString& path) {
     return bound;
 }
 
+QByteArray Utf16WithMark(const QString& text) {
+    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return encoder(text);
+}
+
 } // namespace
 
 class TestKelvarinDoc : public QObject {
@@ -130,6 +137,9 @@ private slots:
     void newDocument();
     void nativePathsKeepTheirBytes_data();
     void nativePathsKeepTheirBytes();
+    void readObjectCsv_data();
+    void readObjectCsv();
+    void saveFileBase();
 
 private:
     QString FilePath(const QString& name) const { return dir->filePath(name); }
@@ -509,6 +519,102 @@ void TestKelvarinDoc::nativePathsKeepTheirBytes() {
     QCOMPARE(IsTextPath(path), text);
     if (text)
         QCOMPARE(path, QFile::decodeName(bytes));
+}
+
+void TestKelvarinDoc::readObjectCsv_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("assigned"); // "007=034.012"; "008=" for not learned
+    QTest::addColumn<QList<int>>("faultLines");
+    QTest::addColumn<QString>("firstFault"); // found in the first fault's line or reason
+    const QList<int> none;
+    QTest::newRow("comma, LF") << QByteArray("7,034.012\n8,1.2\n")
+                               << QStringList{"007=034.012", "008=001.002"} << none << "";
+    QTest::newRow("Windows-1251 header, semicolon, CR LF")
+        << QByteArray("\xce\xe1\xfa\xe5\xea\xf2;\xcd\xee\xec\xe5\xf0\r\n7;34.12\r\n")
+        << QStringList{"007=034.012"} << none << "";
+    QTest::newRow("Windows-1251 in a bad line")
+        << QByteArray("7;34.12\r\n8;\xed\xe5\xf2\r\n") << QStringList{"007=034.012"}
+        << QList<int>{2} << "нет";
+    QTest::newRow("UTF-8 without a mark") << QByteArray("7,1.2\n8,\xd0\xbd\xd0\xb5\xd1\x82\n")
+                                          << QStringList{"007=001.002"} << QList<int>{2} << "нет";
+    QTest::newRow("UTF-8 with a mark, no header") << QByteArray("\xef\xbb\xbf"
+                                                                "7,1.2\n")
+                                                  << QStringList{"007=001.002"} << none << "";
+    QTest::newRow("UTF-16 with a mark, tabs")
+        << Utf16WithMark("Объект\tНомер\r\n7\t1.2\r\n") << QStringList{"007=001.002"} << none << "";
+    QTest::newRow("as Export CSV writes it")
+        << QByteArray("object,console,file,differs\r\n007,not read,100.007,no\r\n"
+                      "008,100.008,,yes\r\n009,100.009,no file,no\r\n")
+        << QStringList{"007=100.007", "008="} << QList<int>{4} << "no file";
+    QTest::newRow("rows as Ctrl+C copies them")
+        << QByteArray("001\t100.007\t100.008\tyes\n002\t100.002\t\tno\n")
+        << QStringList{"001=100.008", "002="} << none << "";
+    QTest::newRow("file column named elsewhere") << QByteArray("Object;File;Console\n7;1.2;3.4\n")
+                                                 << QStringList{"007=001.002"} << none << "";
+    QTest::newRow("quoted") << QByteArray("\"7\";\"034.012\"\n\"8\";\"\"\n")
+                            << QStringList{"007=034.012", "008="} << none << "";
+    QTest::newRow("blank lines and empty rows")
+        << QByteArray(";;\n\n 7 ; 1.2 \n;;;\n") << QStringList{"007=001.002"} << none << "";
+    QTest::newRow("CR line ends") << QByteArray("7,1.1\r8,1.2\r")
+                                  << QStringList{"007=001.001", "008=001.002"} << none << "";
+    QTest::newRow("an object twice")
+        << QByteArray("7,1.1\n7,1.2\n") << QStringList{"007=001.001"} << QList<int>{2} << "line 1";
+    QTest::newRow("decimal comma")
+        << QByteArray("7;34,12\n") << QStringList{} << QList<int>{1} << "34,12";
+    QTest::newRow("bad lines") << QByteArray("0,1.1\n601,1.1\n7,34,12\n7\nx,1.1\n8,256.1\n9;1\n")
+                               << QStringList{} << QList<int>{1, 2, 3, 4, 5, 6, 7} << "0";
+}
+
+void TestKelvarinDoc::readObjectCsv() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, assigned);
+    QFETCH(QList<int>, faultLines);
+    QFETCH(QString, firstFault);
+    const QString path = FilePath("objects.csv");
+    QVERIFY(WriteFile(path, bytes));
+    ObjectList list;
+    QString error;
+    QVERIFY2(ReadObjectCsvFile(path, list, error), qPrintable(error));
+
+    ObjectTable table = EmptyFileTable();
+    ApplyAssignments(table, list.assignments);
+    QStringList records;
+    for (int n = 1; n <= objectCount; ++n)
+        if (std::any_of(list.assignments.begin(), list.assignments.end(),
+                        [n](const ObjectAssignment& a) { return a.objectNumber == n; }))
+            records << QString::fromStdString(
+                ObjectText(n) + '=' +
+                (IsLearned(uint8_t(table[n].byte1), uint8_t(table[n].byte2))
+                     ? TransmitterText(uint8_t(table[n].byte1), uint8_t(table[n].byte2))
+                     : std::string()));
+    QCOMPARE(records, assigned);
+    QList<int> lines;
+    for (const ObjectListFault& fault : list.faults)
+        lines << fault.line;
+    QCOMPARE(lines, faultLines);
+    if (!firstFault.isEmpty()) {
+        const QString told =
+            QString::fromStdString(list.faults[0].text + ' ' + list.faults[0].reason);
+        QVERIFY2(told.contains(firstFault), qPrintable(told));
+    }
+}
+
+// The file column as it is, cut to what reaches the console, under the document's name.
+void TestKelvarinDoc::saveFileBase() {
+    const QString path = FilePath("prepared");
+    QCOMPARE(doc->SaveFileBase(path), CKelvarinDoc::SaveResult::Refused);
+    QVERIFY(!QFile::exists(path));
+
+    base->fileTable = MarkedTable();
+    base->fileBaseLoaded = 1;
+    QCOMPARE(doc->SaveFileBase(path), CKelvarinDoc::SaveResult::Saved);
+    ObjectTable expected{};
+    for (int n = 1; n <= objectCount; ++n)
+        expected[n] = {n, (1000 + n) & 0xFF, (2000 + n) & 0xFF};
+    QCOMPARE(ReadFile(path), FileImage(expected));
+    QCOMPARE(doc->Title(), QStringLiteral("prepared"));
+    QVERIFY(doc->IsOpen(dir->path() + "/./prepared"));
+    QCOMPARE(boxes->texts.last(), loadedText);
 }
 
 KELVARIN_CORE_TEST_MAIN(TestKelvarinDoc)

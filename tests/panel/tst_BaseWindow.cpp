@@ -1,5 +1,6 @@
 #include "common/TestMain.h"
 
+#include "base/BaseFileCodec.h"
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
 #include "panel/CBaseWindow.h"
@@ -7,14 +8,17 @@
 #include "panel/CObjectBaseModel.h"
 #include "panel/ObjectBasePrint.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -46,6 +50,38 @@ QList<int> ShownObjects(const CObjectBaseFilter& shown) {
     return objects;
 }
 
+// The file column of the objects the edits below touch.
+QStringList FileTexts(const CObjectBaseModel& model) {
+    QStringList texts;
+    for (int n : {1, 2, 4, 7, 300})
+        texts << model.FileText(n);
+    return texts;
+}
+
+// Presses button on the message box that the next event loop shows, keeping its text.
+void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr) {
+    QTimer::singleShot(0, [=] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (text)
+                *text = box->text();
+            box->button(button)->click();
+        }
+    });
+}
+
+// WCAG's contrast ratio of two colours, 1 to 21.
+double Contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QString PdfText(const QString& path, int page) {
     QProcess pdftotext;
     pdftotext.start(QStringLiteral("pdftotext"),
@@ -69,6 +105,9 @@ private:
     std::unique_ptr<CBaseWindow> window;
 
     QTableView* Table() { return window->findChild<QTableView*>("objectBaseTable"); }
+    const CObjectBaseFilter& shownRows() {
+        return *qobject_cast<const CObjectBaseFilter*>(Table()->model());
+    }
     int SelectedObject() {
         const QModelIndex current = Table()->currentIndex();
         return current.isValid() ? current.siblingAtColumn(0).data().toInt() : 0;
@@ -283,6 +322,184 @@ private slots:
         QVERIFY2(second.contains("Object") && second.contains("Differs"), qPrintable(second));
         QVERIFY(second.contains("Page 2 of"));
         QVERIFY(!second.contains("Learned in the console"));
+    }
+
+    // Every kind of change to the file column is one step: done, undone to the saved
+    // state, and redone.
+    void everyChangeIsOneUndoStep_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("fileLoaded");
+        QTest::addColumn<QStringList>("after"); // objects 1, 2, 4, 7 and 300
+        QTest::newRow("cell") << "cell" << true
+                              << QStringList{"100.007", "034.013", "100.009", "034.012", "034.012"};
+        QTest::newRow("cell emptied")
+            << "cell emptied" << true << QStringList{"", "034.013", "100.009", "", "034.012"};
+        QTest::newRow("cell without a file")
+            << "cell" << false << QStringList{"", "", "", "034.012", ""};
+        QTest::newRow("rows cleared")
+            << "rows cleared" << true << QStringList{"", "", "100.009", "", "034.012"};
+        QTest::newRow("paste") << "paste" << true
+                               << QStringList{"100.007", "034.013", "100.009", "001.002", ""};
+        QTest::newRow("import") << "import" << true
+                                << QStringList{"100.007", "034.013", "", "", "034.012"};
+        QTest::newRow("new empty base") << "new" << true << QStringList{"", "", "", "", ""};
+        QTest::newRow("the console's base")
+            << "console" << true << QStringList{"100.007", "034.012", "", "", ""};
+    }
+    void everyChangeIsOneUndoStep() {
+        QFETCH(QString, change);
+        QFETCH(bool, fileLoaded);
+        QFETCH(QStringList, after);
+        base.fileBaseLoaded = fileLoaded;
+        model->OnFileTableReplaced();
+        const QStringList before = FileTexts(*model);
+        QTemporaryDir dir;
+        if (change == "cell")
+            QVERIFY(model->setData(model->index(6, CObjectBaseModel::FileColumn), " 34.12 "));
+        else if (change == "cell emptied")
+            QVERIFY(model->setData(model->index(0, CObjectBaseModel::FileColumn), ""));
+        else if (change == "paste")
+            QVERIFY(window->PasteRows("object\tnumber\n7\t1.2\n300\t\n"));
+        else if (change == "new")
+            QVERIFY(model->NewEmptyBase());
+        if (change == "rows cleared") {
+            Table()->selectRow(0);
+            Table()->selectionModel()->select(Table()->model()->index(1, 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
+            Table()->setFocus();
+            QTest::keyClick(Table(), Qt::Key_Delete);
+        }
+        if (change == "import") {
+            QFile csv(dir.filePath("site.csv"));
+            QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write("4;\n7;\n") > 0);
+            csv.close();
+            QString asked;
+            AnswerBox(QMessageBox::Apply, &asked);
+            QVERIFY(window->ImportCsv(csv.fileName()));
+            QVERIFY2(asked.contains("set: 0\nObjects cleared: 1\nObjects unchanged: 1"),
+                     qPrintable(asked));
+        }
+        if (change == "console") {
+            QVERIFY(!model->TakeConsoleBase()); // not before a complete read
+            for (int n = 6; n <= objectCount; ++n)
+                base.deviceTable[n] = {n, 255, 255};
+            base.deviceTable[4] = {4, 255, 255};
+            base.deviceBaseComplete = 1;
+            QVERIFY(model->TakeConsoleBase());
+        }
+        QCOMPARE(model->UndoStack().count(), 1);
+        QCOMPARE(FileTexts(*model), after);
+        QCOMPARE(base.fileBaseLoaded, 1); // "Write Base" sends what was edited
+        QVERIFY(model->IsFileTableModified());
+        window->activateWindow(); // the keys below go to the window that is active
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(Table(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(FileTexts(*model), before);
+        QCOMPARE(base.fileBaseLoaded, int(fileLoaded));
+        QVERIFY(!model->IsFileTableModified());
+        QTest::keyClick(Table(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(FileTexts(*model), after);
+    }
+
+    void badEntryIsRefusedAtTheCell_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("editable");
+        QTest::newRow("letters") << "34.x" << true;
+        QTest::newRow("byte over 255") << "256.1" << true;
+        QTest::newRow("decimal comma") << "34,12" << true;
+        QTest::newRow("three parts") << "1.2.3" << true;
+        QTest::newRow("while an exchange runs") << "34.12" << false;
+    }
+    void badEntryIsRefusedAtTheCell() {
+        QFETCH(QString, typed);
+        QFETCH(bool, editable);
+        model->SetEditable(editable);
+        const QModelIndex cell = model->index(6, CObjectBaseModel::FileColumn);
+        QCOMPARE(model->flags(cell).testFlag(Qt::ItemIsEditable), editable);
+        QCOMPARE(window->findChild<QAction*>("paste")->isEnabled(), editable);
+        QCOMPARE(window->findChild<QAction*>("newEmptyBase")->isEnabled(), editable);
+
+        QVERIFY(!model->setData(cell, typed));
+        QCOMPARE(model->FileText(7), QString());
+        QCOMPARE(model->UndoStack().count(), 0);
+        const QString message = window->findChild<QLabel*>("message")->text();
+        QVERIFY2(message.contains(editable ? typed : "exchange"), qPrintable(message));
+    }
+
+    void pasteWithABadLineChangesNothing() {
+        QString told;
+        AnswerBox(QMessageBox::Ok, &told);
+        QVERIFY(!window->PasteRows("7\t1.2\n8\t1,2\n"));
+        QVERIFY2(told.contains("line 2: 8\t1,2"), qPrintable(told));
+        QCOMPARE(model->FileText(7), QString());
+        QCOMPARE(model->UndoStack().count(), 0);
+    }
+
+    void duplicatesAreMarkedAndCounted() {
+        QVERIFY(model->SetObjects({{7, {12, 34}}}, "same as 300"));
+        QCOMPARE(model->CountObjects().duplicatesInFile, 2);
+        QVERIFY(window->findChild<QLabel*>("fileState")->text().contains("in the file: 2"));
+        QVERIFY(model->index(6, CObjectBaseModel::FileColumn)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("300"));
+        window->SetFilter(CObjectBaseFilter::Filter::Duplicates);
+        QCOMPARE(ShownObjects(shownRows()), (QList<int>{7, 300}));
+    }
+
+    // What the view draws on a differing row: the row's colours, or the palette's text.
+    void differingRowsReadInAnyPalette_data() {
+        QTest::addColumn<QColor>("baseColour");
+        QTest::addColumn<QColor>("textColour");
+        QTest::newRow("light") << QColor(Qt::white) << QColor(Qt::black);
+        QTest::newRow("dark") << QColor(0x23, 0x26, 0x29) << QColor(0xef, 0xf0, 0xf1);
+    }
+    void differingRowsReadInAnyPalette() {
+        QFETCH(QColor, baseColour);
+        QFETCH(QColor, textColour);
+        const QPalette original = QGuiApplication::palette();
+        QPalette palette = original;
+        palette.setColor(QPalette::Base, baseColour);
+        palette.setColor(QPalette::Text, textColour);
+        QGuiApplication::setPalette(palette);
+        const QModelIndex cell = model->index(1, CObjectBaseModel::ConsoleColumn);
+        const QVariant background = cell.data(Qt::BackgroundRole);
+        const QVariant foreground = cell.data(Qt::ForegroundRole);
+        QGuiApplication::setPalette(original);
+        QVERIFY(background.isValid());
+        const QColor text = foreground.isValid() ? foreground.value<QBrush>().color() : textColour;
+        QVERIFY2(Contrast(text, background.value<QBrush>().color()) >= 4.5,
+                 qPrintable(background.value<QBrush>().color().name()));
+    }
+
+    // Through the window's keys: F2, the number, Enter; Ctrl+Z; then saved.
+    void editTwoCellsUndoOneSave() {
+        const std::tuple<int, QString, QString> edits[]{{10, "34.12", "034.012"},
+                                                        {11, "1.2", "001.002"}};
+        for (const auto& [object, typed, shown] : edits) {
+            Table()->setCurrentIndex(
+                Table()->model()->index(object - 1, CObjectBaseModel::FileColumn));
+            Table()->setFocus();
+            QTest::keyClick(Table(), Qt::Key_F2);
+            QWidget* editor = QApplication::focusWidget();
+            QVERIFY(qobject_cast<QLineEdit*>(editor));
+            QTest::keyClicks(editor, typed);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QTRY_COMPARE(model->FileText(object), shown); // the editor closes queued
+        }
+        QTest::keyClick(Table(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model->FileText(11), QString());
+
+        QTemporaryDir dir;
+        QVERIFY(window->SaveFileBase(dir.filePath("site")));
+        QVERIFY(!model->IsFileTableModified());
+        ObjectTable expected = SmallBase().fileTable;
+        expected[10] = {10, 12, 34};
+        const BaseFileBytes bytes = EncodeBaseFile(expected);
+        QFile saved(dir.filePath("site"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray(reinterpret_cast<const char*>(bytes.data()), 7212));
     }
 
     void geometryKeptInItsOwnSection() {
