@@ -83,11 +83,27 @@ private slots:
         QTest::newRow("kelvarin-sim")
             << QStringLiteral(KELVARIN_SIM_EXE)
             << QStringLiteral(KELVARIN_SOURCE_DIR "/sim/kelvarin-sim.1.in")
-            << QStringList{"--device",          "--paced",        "--break-after", "--learned",
-                           "--console-version", "--silent",       "--answer-copy", "--reply-letter",
-                           "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
-                           "--chatter",         "--answer-twice", "--delay",       "--hold-up",
-                           "--fixed-index",     "--flood",        "--help",        "-V",
+            << QStringList{"--device",
+                           "--paced",
+                           "--break-after",
+                           "--learned",
+                           "--console-version",
+                           "--silent",
+                           "--answer-copy",
+                           "--reply-letter",
+                           "--bad-checksum",
+                           "--bad-line-end",
+                           "--partial",
+                           "--noise",
+                           "--chatter",
+                           "--answer-twice",
+                           "--delay",
+                           "--hold-up",
+                           "--fixed-index",
+                           "--flood",
+                           "-h",
+                           "--help",
+                           "-V",
                            "--version"};
     }
     void helpAndManualNameEveryOption() {
