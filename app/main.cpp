@@ -1,6 +1,7 @@
 #include "app/AppIcons.h"
 #include "app/CKelvarinApp.h"
 #include "app/CommandLine.h"
+#include "front/FrontEndOptions.h"
 
 #include <QApplication>
 
