@@ -30,9 +30,10 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
         return false;
     }
 
-    frame = std::make_unique<CMainFrame>(doc, objectBase, recentFiles, commandLine.portMapping,
-                                         start.LogFile(), start.Trace(),
-                                         start.IsDemo() ? demoPortName : QString());
+    frame = std::make_unique<CMainFrame>(
+        doc, objectBase, recentFiles, commandLine.portMapping, start.LogFile(), start.Trace(),
+        start.IsDemo() ? demoPortName : QString(),
+        RunFilesOf(commandLine.logFilePath, commandLine.traceFilePath));
     if (!commandLine.fileName.isEmpty() && !frame->OpenFile(commandLine.fileName)) {
         frame.reset();
         return false;

@@ -64,8 +64,8 @@ QPoint MaximisedPosition(const QSize& screenSize) {
 
 CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
                        const CPortMapping& portMapping, CLogFile* logFile, CLineTrace* trace,
-                       const QString& demoPort)
-    : doc(doc), recentFiles(recentFiles),
+                       const QString& demoPort, const QList<RunFile>& runFiles)
+    : doc(doc), recentFiles(recentFiles), runFiles(runFiles),
       session(std::make_unique<CExchangeSession>(objectBase, portMapping)),
       portList(std::make_unique<CPortList>(*session)) {
     setWindowIcon(KelvarinIcon("kelvarin"));
@@ -290,7 +290,7 @@ void CMainFrame::AddRecentFile(const QString& path) {
 }
 
 bool CMainFrame::OpenFile(const QString& path) {
-    const CKelvarinDoc::OpenResult result = doc.OpenDocument(path);
+    const CKelvarinDoc::OpenResult result = OpenDocumentFile(doc, path, runFiles);
     if (result == CKelvarinDoc::OpenResult::Opened) {
         AddRecentFile(doc.PathName());
         baseModel->OnFileTableReplaced();
@@ -299,7 +299,7 @@ bool CMainFrame::OpenFile(const QString& path) {
 }
 
 bool CMainFrame::SaveFile(const QString& path) {
-    if (doc.SaveDocument(path) != CKelvarinDoc::SaveResult::Saved)
+    if (SaveDocumentFile(doc, path, runFiles) != CKelvarinDoc::SaveResult::Saved)
         return false;
     AddRecentFile(doc.PathName());
     baseModel->OnFileTableReplaced();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "front/BaseFiles.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
@@ -39,10 +41,12 @@ public:
     // logFile and trace, when given, watch the session and must outlive the frame.
     // demoPort names the port that leads to the built-in simulated console (--demo):
     // it is opened at start in place of the stored one, and the status bar says
-    // that the console is simulated.
+    // that the console is simulated. runFiles are the log and trace files by name,
+    // which the file commands refuse as base files.
     CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
                const CPortMapping& portMapping, CLogFile* logFile = nullptr,
-               CLineTrace* trace = nullptr, const QString& demoPort = QString());
+               CLineTrace* trace = nullptr, const QString& demoPort = QString(),
+               const QList<RunFile>& runFiles = {});
     ~CMainFrame() override;
 
     CKelvarinView& View() { return *view; }
@@ -92,6 +96,7 @@ private:
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;
+    const QList<RunFile> runFiles;
     std::unique_ptr<CExchangeSession> session;
     std::unique_ptr<CPortList> portList;
     CKelvarinView* view = nullptr;

@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
 
-#include "base/NativePath.h"
 #include "front/FrontEndOptions.h"
 
 #include <QCommandLineParser>
@@ -58,13 +57,6 @@ bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, i
     commandLine.demo = parser.isSet(demoOption);
     exitCode = 0;
     return true;
-}
-
-QStringList ArgumentsFromNative(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << PathFromNative(QByteArray(argv[i]));
-    return arguments;
 }
 
 bool CheckOptionsBeforeWindow(int argc, char** argv, int& exitCode) {

@@ -19,11 +19,6 @@ struct CCommandLine {
 // false with exitCode 1.
 bool ParseCommandLine(const QStringList& arguments, CCommandLine& commandLine, int& exitCode);
 
-// The arguments as the platform gave them, program name first. A name that is not
-// UTF-8 keeps its bytes (see NativePath), where QCoreApplication::arguments() would
-// turn them into U+FFFD and so name a file that does not exist.
-QStringList ArgumentsFromNative(int argc, char** argv);
-
 // The same check before any window exists, under an application without a
 // display, so that --help, --version and a mistyped option are answered on a
 // terminal without one.

@@ -2,6 +2,7 @@
 #include "app/CKelvarinApp.h"
 #include "app/CommandLine.h"
 #include "app/QtTranslations.h"
+#include "front/FrontEndOptions.h"
 
 #include <QApplication>
 

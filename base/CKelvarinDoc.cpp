@@ -53,7 +53,7 @@ CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
     QByteArray data;
     QString error;
     if (!ReadFileStart(path, qsizetype(baseFileSize), &data, &error)) {
-        TellFileError(Report::CannotRead, path, error);
+        ReportFileError(Report::CannotRead, path, error);
         return OpenResult::Failed;
     }
 
@@ -70,8 +70,9 @@ CKelvarinDoc::OpenResult CKelvarinDoc::OpenDocument(const QString& path) {
 
 CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
     // Refused before the file is touched, so an existing base file survives it.
-    if (objectBase.deviceBaseComplete != 1) {
-        Tell(Report::SaveRefused, refusedText);
+    const QString refusal = IncompleteBaseRefusal(objectBase);
+    if (!refusal.isEmpty()) {
+        Tell(Report::SaveRefused, refusal);
         return SaveResult::Refused;
     }
     if (!StoreBase(path))
@@ -91,7 +92,7 @@ CKelvarinDoc::SaveResult CKelvarinDoc::SaveFileBase(const QString& path) {
     }
     QString error;
     if (!SaveFileTable(path, objectBase.fileTable, error)) {
-        TellFileError(Report::CannotWrite, path, error);
+        ReportFileError(Report::CannotWrite, path, error);
         return SaveResult::Failed;
     }
     SetPathName(AbsolutePath(path));
@@ -122,7 +123,7 @@ bool CKelvarinDoc::StoreBase(const QString& path) {
     QString error;
     if (!SaveFileSafely(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                         &error)) {
-        TellFileError(Report::CannotWrite, path, error);
+        ReportFileError(Report::CannotWrite, path, error);
         return false;
     }
     return true;
@@ -151,7 +152,11 @@ void CKelvarinDoc::Tell(Report report, const QString& text) {
     emit reported(report, text);
 }
 
-void CKelvarinDoc::TellFileError(Report report, const QString& path, const QString& reason) {
+QString CKelvarinDoc::IncompleteBaseRefusal(const CObjectBase& objectBase) {
+    return objectBase.deviceBaseComplete == 1 ? QString() : refusedText;
+}
+
+void CKelvarinDoc::ReportFileError(Report report, const QString& path, const QString& reason) {
     const QString format = report == Report::CannotRead ? tr("Cannot read file %1:\n%2")
                                                         : tr("Cannot write file %1:\n%2");
     Tell(report, format.arg(QDir::toNativeSeparators(Shown(path)), reason));

@@ -40,6 +40,14 @@ public:
     QString PathName() const { return pathName; } // empty while untitled
     QString Title() const;                        // "Untitled" or the file's name
 
+    // Says that path could not be read or written (CannotRead, CannotWrite) and why,
+    // as the document says it of its own files.
+    void ReportFileError(Report report, const QString& path, const QString& reason);
+
+    // Why the device table may not be saved yet, or empty: only a base read completely
+    // from the console is ever saved, by any front end.
+    static QString IncompleteBaseRefusal(const CObjectBase& objectBase);
+
 signals:
     void titleChanged(const QString& title);
     // text is the message for the operator, as the program words it.
@@ -51,7 +59,6 @@ private:
     bool IsCurrentPath(const QString& absolutePath) const;
     void SetPathName(const QString& path);
     void Tell(Report report, const QString& text);
-    void TellFileError(Report report, const QString& path, const QString& reason);
 
     CObjectBase& objectBase;
     QString pathName;

@@ -100,22 +100,61 @@ int CreateBeside(const QByteArray& target, QByteArray* temporary) {
 
 } // namespace
 
-bool SaveFileSafely(const QString& path, const QByteArray& bytes, QString* errorText) {
-    const QByteArray native = NativePath(path);
+namespace {
+
+// What a save would find at a path: whether something is there, and what.
+struct SaveTarget {
+    QByteArray native;
+    bool exists = false;
     struct stat status {};
-    const bool exists = ::stat(native.constData(), &status) == 0;
-    if (!exists && errno != ENOENT)
-        return Fail(errorText, SystemError(errno));
-    if (exists && !S_ISREG(status.st_mode))
-        return Fail(errorText, RefusalForKind(status.st_mode));
+};
+
+// Why nothing can be saved at target, or empty. Checked without writing anything.
+QString Refusal(SaveTarget& target) {
+    const QByteArray& native = target.native;
+    if (native.isEmpty())
+        return QStringLiteral("No file name was given");
+    target.exists = ::stat(native.constData(), &target.status) == 0;
+    if (!target.exists && errno != ENOENT)
+        return SystemError(errno);
+    if (target.exists && !S_ISREG(target.status.st_mode))
+        return RefusalForKind(target.status.st_mode);
     struct stat linkStatus {};
-    if (!exists && ::lstat(native.constData(), &linkStatus) == 0)
-        return Fail(errorText, QStringLiteral("It is a link to a file that does not exist"));
+    if (!target.exists && ::lstat(native.constData(), &linkStatus) == 0)
+        return QStringLiteral("It is a link to a file that does not exist");
+    // A file the user may not write is kept, as the user meant it to be. A new file
+    // needs a folder that takes one. Checked as the file system checks the writer.
+    if (target.exists) {
+        if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
+            return SystemError(errno);
+        return {};
+    }
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : native.left(std::max<qsizetype>(slash, 1));
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return SystemError(errno);
+    return {};
+}
+
+} // namespace
+
+QString RefusalForSaving(const QString& path) {
+    SaveTarget target{NativePath(path)};
+    return Refusal(target);
+}
+
+bool SaveFileSafely(const QString& path, const QByteArray& bytes, QString* errorText) {
+    SaveTarget examined{NativePath(path)};
+    const QString refusal = Refusal(examined);
+    if (!refusal.isEmpty())
+        return Fail(errorText, refusal);
+    const bool exists = examined.exists;
 
     // Through a link the file it leads to is replaced, and the link stays a link.
-    QByteArray target = native;
+    QByteArray target = examined.native;
     if (exists) {
-        char* resolved = ::realpath(native.constData(), nullptr);
+        char* resolved = ::realpath(target.constData(), nullptr);
         if (!resolved)
             return Fail(errorText, SystemError(errno));
         target = resolved;
@@ -136,7 +175,7 @@ bool SaveFileSafely(const QString& path, const QByteArray& bytes, QString* error
     }
     // The new file takes the permissions of the one it replaces.
     if (exists)
-        ::fchmod(handle, status.st_mode & 07777);
+        ::fchmod(handle, examined.status.st_mode & 07777);
     if (WriteAndClose(handle, bytes) && ::rename(temporary.constData(), target.constData()) == 0)
         return true;
     const int saveError = errno;
@@ -145,6 +184,8 @@ bool SaveFileSafely(const QString& path, const QByteArray& bytes, QString* error
 }
 
 QString RefusalForOpening(const QString& path) {
+    if (path.isEmpty())
+        return QStringLiteral("No file name was given");
     struct stat status {};
     if (::stat(NativePath(path).constData(), &status) != 0)
         return {};

@@ -1,10 +1,14 @@
 #include "cli/CCliRunner.h"
 
-#include "cli/BaseFiles.h"
 #include "exchange/EditorMapping.h"
+#include "front/BaseFiles.h"
 #include "link/CLogFile.h"
 
 #include <QMetaObject>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 CCliRunner::CCliRunner(const CliOptions& options, const PortChoice& port, CObjectBase& objectBase,
                        CliTerminal terminal, CLogFile* logFile, QObject* parent)
@@ -77,6 +81,7 @@ void CCliRunner::OnProgressShown(int position, int maximum) {
     if (maximum != blockCount || finished)
         return;
     progressPosition = position;
+    blocksAnswered = std::max(blocksAnswered, position);
     ShowProgress();
 }
 
@@ -92,7 +97,7 @@ void CCliRunner::OnOverwriteAsked() {
     if (finished)
         return;
     bool overwrite = options.yes;
-    if (!overwrite && terminal.inputIsTerminal) {
+    if (!overwrite && terminal.hasTerminal) {
         ClearProgress();
         const std::optional<bool> answer = terminal.askYesNo(
             QStringLiteral(
@@ -100,11 +105,10 @@ void CCliRunner::OnOverwriteAsked() {
                 .arg(options.objectNumber, 3, 10, QLatin1Char('0'))
                 .arg(QString::fromStdString(
                     TransmitterText(options.transmitterByte1, options.transmitterByte2))));
-        // Ctrl+C instead of an answer ends the program, not the write as declined.
-        if (!answer) {
-            OnInterrupted();
+        // A signal instead of an answer ends the program, not the write as declined;
+        // the watch reports it next.
+        if (!answer)
             return;
-        }
         overwrite = *answer;
     } else if (!overwrite) {
         WriteErrLine(QStringLiteral("kelvarin-cli: object %1 is learned already; with no terminal "
@@ -118,9 +122,12 @@ void CCliRunner::OnFinished(Outcome outcome) {
     if (finished)
         return;
     switch (outcome) {
-    case Outcome::NoAnswer:
-        Fail(exitNoAnswer, QStringLiteral("the console did not answer"));
+    case Outcome::NoAnswer: {
+        QJsonObject fields;
+        Fail(exitNoAnswer, QStringLiteral("the console did not answer") + ObjectsTaken(fields),
+             fields);
         return;
+    }
     case Outcome::Declined:
         Fail(exitDeclined, QStringLiteral("object %1 was not overwritten")
                                .arg(options.objectNumber, 3, 10, QLatin1Char('0')));
@@ -137,21 +144,19 @@ void CCliRunner::Complete() {
     switch (options.command) {
     case CliCommand::ReadBase: {
         QString error;
-        if (!SaveBaseFile(file, objectBase, options.force, error)) {
-            Fail(exitFileError, error);
+        if (!SaveBaseFile(file, objectBase, options.force,
+                          RunFilesOf(options.logFilePath, options.traceFilePath), error)) {
+            Fail(exitFileError, QStringLiteral("%1: %2").arg(file, error));
             return;
         }
         PrintBaseResult(QStringLiteral("saved %1 objects (%2 learned) to %3\n"),
                         objectBase.deviceTable, file);
-        Finish(exitDone);
         return;
     }
-    case CliCommand::WriteBase: {
+    case CliCommand::WriteBase:
         PrintBaseResult(QStringLiteral("wrote %1 objects (%2 learned) from %3\n"),
                         objectBase.fileTable, file);
-        Finish(exitDone);
         return;
-    }
     case CliCommand::VerifyBase: {
         if (objectBase.deviceBaseComplete != 1) {
             Fail(exitNoAnswer, QStringLiteral("the console's base was not read completely"));
@@ -159,29 +164,18 @@ void CCliRunner::Complete() {
         }
         const std::vector<int> objects =
             DifferingObjects(objectBase.deviceTable, objectBase.fileTable);
-        PrintResult(DifferenceLines(objects, objectBase.deviceTable, objectBase.fileTable),
-                    {{QStringLiteral("command"), options.commandName},
-                     {QStringLiteral("file"), file},
-                     {QStringLiteral("differences"),
-                      DifferencesJson(objects, objectBase.deviceTable, QStringLiteral("console"),
-                                      objectBase.fileTable, QStringLiteral("file"))}});
-        Finish(objects.empty() ? exitDone : exitDifferences);
+        Conclude(objects.empty() ? exitDone : exitDifferences,
+                 DifferenceLines(objects, objectBase.deviceTable, objectBase.fileTable),
+                 {{QStringLiteral("file"), file},
+                  {QStringLiteral("differences"),
+                   DifferencesJson(objects, objectBase.deviceTable, QStringLiteral("console"),
+                                   objectBase.fileTable, QStringLiteral("file"))}});
         return;
     }
     case CliCommand::ReadNumber:
-    case CliCommand::WriteNumber: {
-        // Never a made-up result: only what the console's reply showed.
-        if (!objectShown) {
-            Fail(exitNoAnswer, QStringLiteral("no object was shown from the console's reply"));
-            return;
-        }
-        const auto byte1 = LineByte(objectShown->transmitterByte1);
-        const auto byte2 = LineByte(objectShown->transmitterByte2);
-        PrintResult(ObjectLine(objectShown->objectNumber, byte1, byte2) + '\n',
-                    ObjectJson(options.commandName, objectShown->objectNumber, byte1, byte2));
-        Finish(exitDone);
+    case CliCommand::WriteNumber:
+        CompleteNumber();
         return;
-    }
     case CliCommand::ReadSetup:
     case CliCommand::WriteSetup:
         if (!settingsShown) {
@@ -203,8 +197,7 @@ void CCliRunner::Complete() {
                 Qt::QueuedConnection);
             return;
         }
-        PrintResult(SetupLines(*settingsShown), SetupJson(options.commandName, *settingsShown));
-        Finish(exitDone);
+        Conclude(exitDone, SetupLines(*settingsShown), SetupJson(*settingsShown));
         return;
     case CliCommand::Show:
     case CliCommand::Diff:
@@ -212,30 +205,84 @@ void CCliRunner::Complete() {
     }
 }
 
-void CCliRunner::OnInterrupted() {
+// Never a made-up result: only what the console's reply showed. After a write, that
+// reply is the console's word on what it stored.
+void CCliRunner::CompleteNumber() {
+    if (!objectShown) {
+        Fail(exitNoAnswer, QStringLiteral("no object was shown from the console's reply"));
+        return;
+    }
+    const auto byte1 = LineByte(objectShown->transmitterByte1);
+    const auto byte2 = LineByte(objectShown->transmitterByte2);
+    const int object = objectShown->objectNumber;
+    const QString line = ObjectLine(object, byte1, byte2) + '\n';
+    const QJsonObject fields = ObjectJson(object, byte1, byte2);
+    const bool stored = object == options.objectNumber && byte1 == options.transmitterByte1 &&
+                        byte2 == options.transmitterByte2;
+    if (options.command == CliCommand::ReadNumber || stored) {
+        Conclude(exitDone, line, fields);
+        return;
+    }
+    Conclude(exitNotStored, line, fields,
+             QStringLiteral("the console reports object %1 as %2, not %3 as written")
+                 .arg(object, 3, 10, QLatin1Char('0'))
+                 .arg(QString::fromStdString(TransmitterText(byte1, byte2)),
+                      QString::fromStdString(
+                          TransmitterText(options.transmitterByte1, options.transmitterByte2))));
+}
+
+void CCliRunner::OnInterrupted(int signalNumber) {
     if (finished)
         return;
-    Fail(exitInterrupted, QStringLiteral("interrupted; nothing was saved"));
+    QJsonObject fields;
+    QString why = QStringLiteral("interrupted");
+    if (options.command == CliCommand::ReadBase)
+        why += QStringLiteral("; nothing was saved");
+    why += ObjectsTaken(fields);
+    Fail(ExitForSignal(signalNumber), why, fields);
+}
+
+QString CCliRunner::ObjectsTaken(QJsonObject& fields) const {
+    if (options.command != CliCommand::WriteBase)
+        return {};
+    const int objects = blocksAnswered * objectsPerBlock;
+    fields[QStringLiteral("objects")] = objects;
+    return QStringLiteral("; the console took %1 of the %2 objects, its other objects are as they "
+                          "were")
+        .arg(objects)
+        .arg(objectCount);
 }
 
 // A whole base read into a file or written from one: how many objects, how many learned.
 void CCliRunner::PrintBaseResult(const QString& format, const ObjectTable& table,
                                  const QString& file) {
     const int learned = LearnedCount(table);
-    PrintResult(format.arg(objectCount).arg(learned).arg(file),
-                {{QStringLiteral("command"), options.commandName},
-                 {QStringLiteral("file"), file},
-                 {QStringLiteral("objects"), objectCount},
-                 {QStringLiteral("learned"), learned}});
+    Conclude(exitDone, format.arg(objectCount).arg(learned).arg(file),
+             {{QStringLiteral("file"), file},
+              {QStringLiteral("objects"), objectCount},
+              {QStringLiteral("learned"), learned}});
 }
 
-void CCliRunner::PrintResult(const QString& text, const QJsonObject& json) {
-    terminal.writeOut(options.json ? JsonLine(json) : text);
-}
-
-void CCliRunner::Fail(int code, const QString& why) {
-    WriteErrLine(QStringLiteral("kelvarin-cli: ") + why);
+void CCliRunner::Conclude(int code, const QString& text, const QJsonObject& fields,
+                          const QString& why) {
+    if (finished)
+        return;
+    const CliResult result = CommandOutcome(options, code, text, fields, why);
+    if (!result.err.isEmpty())
+        WriteErrLine(result.err.chopped(1));
+    if (!terminal.writeOut(result.out)) {
+        const int error = errno;
+        WriteErrLine(QStringLiteral("kelvarin-cli: the result could not be written to standard "
+                                    "output: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(error))));
+        if (code == exitDone)
+            code = exitFileError;
+    }
     Finish(code);
+}
+
+void CCliRunner::Fail(int code, const QString& why, const QJsonObject& fields) {
+    Conclude(code, {}, fields, why);
 }
 
 void CCliRunner::Finish(int code) {

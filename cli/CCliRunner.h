@@ -17,12 +17,13 @@ class CLogFile;
 
 // The terminal kelvarin-cli runs on.
 struct CliTerminal {
-    std::function<void(const QString& text)> writeOut;
+    // False when standard output did not take the text.
+    std::function<bool(const QString& text)> writeOut;
     std::function<void(const QString& text)> writeErr;
-    bool inputIsTerminal = false;
+    bool hasTerminal = false;     // a controlling terminal to ask on, whatever stdin and stderr are
     bool errorIsTerminal = false; // the progress bar is shown only then
-    // Asks a y/N question on the terminal; true for yes, nothing when Ctrl+C
-    // came instead of an answer.
+    // Asks a y/N question on the terminal; true for yes, nothing when a stopping
+    // signal came instead of an answer (the watch reports it).
     std::function<std::optional<bool>(const QString& question)> askYesNo;
 };
 
@@ -51,8 +52,9 @@ public:
     void OnPortOpened(const QString& portName, const QString& devicePath);
     void OnPortFailed(const QString& portName, const QString& devicePath, const QString& reason);
     void OnDeviceLost(const QString& portName);
-    // Ctrl+C: stop at once, close the port, save nothing.
-    void OnInterrupted();
+    // Ctrl+C, SIGTERM, SIGHUP: stop at once, close the port, save nothing, and end
+    // with 128 + signalNumber.
+    void OnInterrupted(int signalNumber);
 
 signals:
     // To the session.
@@ -72,9 +74,15 @@ signals:
 private:
     void StartOperation();
     void Complete();
-    void PrintResult(const QString& text, const QJsonObject& json);
+    void CompleteNumber();
     void PrintBaseResult(const QString& format, const ObjectTable& table, const QString& file);
-    void Fail(int code, const QString& why);
+    // Ends the command: text (or with --json the outcome's JSON object of fields), and
+    // why it failed, if it did.
+    void Conclude(int code, const QString& text, const QJsonObject& fields,
+                  const QString& why = {});
+    void Fail(int code, const QString& why, const QJsonObject& fields = {});
+    // For a write-base that stops early: what the console took of it.
+    QString ObjectsTaken(QJsonObject& fields) const;
     void Finish(int code);
     void WriteErrLine(const QString& line);
     void ShowProgress();
@@ -93,6 +101,8 @@ private:
     std::optional<ObjectShown> objectShown; // the last object reply
     std::optional<SetupShown> settingsShown;
     int progressPosition = 0; // blocks done, while a base is read or written
+    // The most blocks the bar has shown answered: a give-up sets it back to 0.
+    int blocksAnswered = 0;
     bool progressOnScreen = false;
 };
 

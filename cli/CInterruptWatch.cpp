@@ -2,17 +2,23 @@
 
 #include <QSocketNotifier>
 
+#include <array>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-volatile int interruptWriteFd = -1;
-struct sigaction formerAction {};
+constexpr std::array<int, 3> watchedSignals{SIGINT, SIGTERM, SIGHUP};
 
-void OnSigint(int) {
-    const char byte = 1;
+volatile int interruptWriteFd = -1;
+volatile std::sig_atomic_t caughtSignal = 0;
+std::array<struct sigaction, watchedSignals.size()> formerActions{};
+
+void OnSignal(int signalNumber) {
+    if (caughtSignal == 0)
+        caughtSignal = signalNumber;
+    const char byte = char(signalNumber);
     // Nothing to do if the pipe is full: one byte waiting is enough.
     [[maybe_unused]] const ssize_t written = write(interruptWriteFd, &byte, 1);
 }
@@ -23,19 +29,23 @@ CInterruptWatch::CInterruptWatch(QObject* parent) : QObject(parent) {
     if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     interruptWriteFd = pipeFds[1];
+    caughtSignal = 0;
     struct sigaction action {};
-    action.sa_handler = OnSigint;
+    action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a read waiting for the operator's answer returns at once.
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, &formerAction);
+    for (std::size_t i = 0; i < watchedSignals.size(); ++i)
+        sigaction(watchedSignals[i], &action, &formerActions[i]);
     notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &CInterruptWatch::OnReadable);
 }
 
 CInterruptWatch::~CInterruptWatch() {
-    if (notifier)
-        sigaction(SIGINT, &formerAction, nullptr);
+    if (notifier) {
+        for (std::size_t i = 0; i < watchedSignals.size(); ++i)
+            sigaction(watchedSignals[i], &formerActions[i], nullptr);
+    }
     delete notifier; // before its descriptor closes
     interruptWriteFd = -1;
     for (int& fd : pipeFds) {
@@ -45,9 +55,18 @@ CInterruptWatch::~CInterruptWatch() {
     }
 }
 
+int CInterruptWatch::CaughtSignal() {
+    return caughtSignal;
+}
+
 void CInterruptWatch::OnReadable() {
     char bytes[16];
-    while (read(pipeFds[0], bytes, sizeof bytes) > 0) {
+    int first = 0;
+    ssize_t got = 0;
+    while ((got = read(pipeFds[0], bytes, sizeof bytes)) > 0) {
+        if (first == 0)
+            first = bytes[0];
     }
-    emit interrupted();
+    if (first != 0)
+        emit interrupted(first);
 }

@@ -1,11 +1,16 @@
 #include "cli/CliOptions.h"
 
 #include "base/TransmitterNumber.h"
+#include "cli/ResultText.h"
+#include "cli/SettingNames.h"
+#include "exchange/EditorMapping.h"
 #include "exchange/SettingTexts.h"
 #include "front/FrontEndOptions.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+
+#include <map>
 
 namespace {
 
@@ -13,32 +18,82 @@ struct CommandForm {
     const char* name;
     CliCommand command;
     int argumentCount;
+    const char* arguments;   // as the usage shows them
+    const char* summary;     // its line in the list of commands
+    const char* description; // what help COMMAND tells besides
+    const char* options;     // its own options, by name, separated by blanks
 };
 
 constexpr CommandForm commandForms[] = {
-    {"read-base", CliCommand::ReadBase, 1},
-    {"write-base", CliCommand::WriteBase, 1},
-    {"verify-base", CliCommand::VerifyBase, 1},
-    {"read-number", CliCommand::ReadNumber, 1},
-    {"write-number", CliCommand::WriteNumber, 2},
-    {"read-setup", CliCommand::ReadSetup, 0},
-    {"write-setup", CliCommand::WriteSetup, 0},
-    {"show", CliCommand::Show, 1},
-    {"diff", CliCommand::Diff, 2},
+    {"read-base", CliCommand::ReadBase, 1, "FILE [--force]",
+     "read the console's 600 objects, save them as a base file",
+     "Reads the console's base of 600 objects and saves it to FILE as a base file.\n"
+     "An existing FILE is kept unless --force is given. A FILE that cannot be\n"
+     "written is refused before the port is opened, and a base not read\n"
+     "completely is never saved.",
+     "force"},
+    {"write-base", CliCommand::WriteBase, 1, "FILE", "write a base file to the console",
+     "Writes the base file FILE (exactly 7212 bytes) to the console, block by\n"
+     "block. A write that stops early says how many objects the console took.",
+     ""},
+    {"verify-base", CliCommand::VerifyBase, 1, "FILE",
+     "read the console's base and compare it with FILE",
+     "Reads the console's base and compares it with FILE: the objects that differ,\n"
+     "one a line, the number, the console's transmitter number and the file's.\n"
+     "Status 4 when any differ.",
+     ""},
+    {"read-number", CliCommand::ReadNumber, 1, "N", "one object (1..600)",
+     "Reads object N (1..600): its transmitter number and whether it is learned.", ""},
+    {"write-number", CliCommand::WriteNumber, 2, "N XXX.YYY",
+     "one object's transmitter number, as the window shows it",
+     "Writes transmitter number XXX.YYY into object N: the second byte, a point and\n"
+     "the first byte, each 0..255, as the window shows it. When the object is\n"
+     "learned already, asks on the terminal whether to overwrite it (y/N). Prints\n"
+     "the object as the console reports it after the write; status 7 when that is\n"
+     "not the number written.",
+     "yes"},
+    {"read-setup", CliCommand::ReadSetup, 0, "", "mode, channel period, relay, backlight, version",
+     "Reads the console's settings (mode, channel-check period, relay, backlight)\n"
+     "and its version.",
+     ""},
+    {"write-setup", CliCommand::WriteSetup, 0,
+     "[--mode M] [--period P] [--relay R] [--backlight B]",
+     "reads the settings first, changes only the ones given, writes",
+     "Reads the console's settings, changes the ones given and writes them back;\n"
+     "every other setting goes back exactly as the console reported it. Prints the\n"
+     "settings the console reports after the write.",
+     "mode period relay backlight"},
+    {"show", CliCommand::Show, 1, "FILE", "a base file's learned objects (no console needed)",
+     "Lists the learned objects of the base file FILE. Needs no console.", ""},
+    {"diff", CliCommand::Diff, 2, "FILE1 FILE2",
+     "the objects that differ between two base files (no console)",
+     "Lists the objects whose transmitter numbers differ between two base files:\n"
+     "the number, the first file's and the second file's. Status 4 when any\n"
+     "differ. Needs no console.",
+     ""},
 };
 
-const char* const commandsText =
-    "Commands:\n"
-    "  read-base FILE [--force]  read the console's 600 objects, save them as a base file\n"
-    "  write-base FILE           write a base file to the console\n"
-    "  verify-base FILE          read the console's base and compare it with FILE\n"
-    "  read-number N             one object (1..600)\n"
-    "  write-number N XXX.YYY    one object's transmitter number, as the window shows it\n"
-    "  read-setup                mode, channel period, relay, backlight, version\n"
-    "  write-setup [--mode M] [--period P] [--relay R] [--backlight B]\n"
-    "                            reads the settings first, changes only the ones given, writes\n"
-    "  show FILE                 a base file's learned objects (no console needed)\n"
-    "  diff FILE1 FILE2          the objects that differ between two base files (no console)\n";
+const CommandForm* FindCommand(const QString& name) {
+    for (const CommandForm& form : commandForms) {
+        if (name == QLatin1String(form.name))
+            return &form;
+    }
+    return nullptr;
+}
+
+QString CommandsText() {
+    constexpr int column = 28;
+    QString text = QStringLiteral("Commands:\n");
+    for (const CommandForm& form : commandForms) {
+        QString line =
+            QStringLiteral("  %1 %2").arg(QLatin1String(form.name), QLatin1String(form.arguments));
+        line = line.trimmed().prepend(QStringLiteral("  "));
+        line = line.size() < column ? line.leftJustified(column)
+                                    : line + '\n' + QString(column, QLatin1Char(' '));
+        text += line + QLatin1String(form.summary) + '\n';
+    }
+    return text;
+}
 
 // Decimal digits only (no sign, no blanks), at most maxDigits of them.
 bool ParseDigits(const QString& text, int maxDigits, int& value) {
@@ -69,22 +124,62 @@ bool IsPortForm(const QString& port) {
             !port.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive));
 }
 
+// One option as --help lists it: its name, and its description wrapped beside it.
+QString OptionLine(const QCommandLineOption& option) {
+    constexpr int column = 24;
+    constexpr int width = 79;
+    QString name = QStringLiteral("  --") + option.names().constLast();
+    if (!option.valueName().isEmpty())
+        name += QStringLiteral(" <%1>").arg(option.valueName());
+    QString text = name.leftJustified(column - 1);
+    qsizetype lineLength = text.size();
+    for (const QString& word : option.description().split(' ')) {
+        if (lineLength + 1 + word.size() > width) {
+            text += '\n' + QString(column - 1, QLatin1Char(' '));
+            lineLength = column - 1;
+        }
+        text += ' ' + word;
+        lineLength += 1 + word.size();
+    }
+    return text + '\n';
+}
+
+// What help COMMAND and COMMAND --help print.
+QString CommandHelp(const CommandForm& form,
+                    const std::map<QString, const QCommandLineOption*>& options) {
+    QString text = QStringLiteral("Usage: kelvarin-cli [options] %1 %2\n\n%3\n")
+                       .arg(QLatin1String(form.name), QLatin1String(form.arguments),
+                            QLatin1String(form.description));
+    const QStringList own = QString::fromLatin1(form.options).split(' ', Qt::SkipEmptyParts);
+    if (!own.isEmpty()) {
+        text += QStringLiteral("\nOptions:\n");
+        for (const QString& name : own)
+            text += OptionLine(*options.at(name));
+    }
+    const bool console = form.command != CliCommand::Show && form.command != CliCommand::Diff;
+    return text + QStringLiteral("\nAlso: %1--json. kelvarin-cli --help lists every option.\n")
+                      .arg(console ? QStringLiteral("--port, --demo, --log-file, --trace-file, "
+                                                    "--quiet, ")
+                                   : QStringLiteral("--log-file, --trace-file, "));
+}
+
 } // namespace
 
 QString CliUsage() {
-    return QStringLiteral("Usage: kelvarin-cli [options] COMMAND [ARGS]\n\n") +
-           QString::fromUtf8(commandsText) +
-           QStringLiteral("\nkelvarin-cli --help lists the options.\n");
+    return QStringLiteral("Usage: kelvarin-cli [options] COMMAND [ARGS]\n\n") + CommandsText() +
+           QStringLiteral("\nkelvarin-cli --help lists the options, kelvarin-cli help COMMAND "
+                          "tells about one command.\n");
 }
 
-bool ParseListChoice(const QString& text, std::span<const char* const> items, uint8_t& code) {
+bool ParseListChoice(const QString& text, std::span<const char* const> texts,
+                     std::span<const char* const> names, uint8_t& code) {
     int value = 0;
-    if (ParseDigits(text, 1, value) && value < int(items.size())) {
+    if (ParseDigits(text, 1, value) && value < int(texts.size())) {
         code = static_cast<uint8_t>(value);
         return true;
     }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (text == QString::fromUtf8(items[i])) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (text == QString::fromUtf8(texts[i]) || text == QLatin1String(names[i])) {
             code = static_cast<uint8_t>(i);
             return true;
         }
@@ -93,9 +188,11 @@ bool ParseListChoice(const QString& text, std::span<const char* const> items, ui
 }
 
 bool ParsePeriod(const QString& text, uint8_t& periodCode) {
-    if (text == QStringLiteral("off")) {
-        periodCode = 1;
-        return true;
+    for (std::size_t i = 0; i < periodNames.size(); ++i) {
+        if (text == QLatin1String(periodNames[i])) {
+            periodCode = PeriodCodeForIndex(int(i));
+            return true;
+        }
     }
     int minutes = 0;
     if (!ParseDigits(text, 2, minutes) || minutes < 4 || minutes > 20 || minutes % 2 != 0)
@@ -109,7 +206,7 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     parser.setApplicationDescription(
         QStringLiteral("Every operation of the VX-418K monitoring console "
                        "from the command line.\n\n") +
-        QString::fromUtf8(commandsText).chopped(1));
+        CommandsText().chopped(1));
     AddHelpAndVersion(parser);
     const QCommandLineOption portOption(
         QStringLiteral("port"),
@@ -120,8 +217,9 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("demo"), QStringLiteral("Run against the built-in simulated console."));
     const QCommandLineOption traceFileOption = TraceFileOption();
     const QCommandLineOption logFileOption = LogFileOption();
-    const QCommandLineOption jsonOption(QStringLiteral("json"),
-                                        QStringLiteral("Print the result as one JSON object."));
+    const QCommandLineOption jsonOption(
+        QStringLiteral("json"),
+        QStringLiteral("Print the outcome as one JSON object, a failure's too."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not copy the log to standard error."));
     const QCommandLineOption yesOption(
@@ -129,58 +227,80 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("write-number: overwrite an object that is already learned."));
     const QCommandLineOption forceOption(QStringLiteral("force"),
                                          QStringLiteral("read-base: replace FILE if it exists."));
-    const QCommandLineOption modeOption(
-        QStringLiteral("mode"),
-        QStringLiteral("write-setup: console mode, 0..2 or %1.").arg(Joined(modeTexts)),
-        QStringLiteral("M"));
+    const QCommandLineOption modeOption(QStringLiteral("mode"),
+                                        QStringLiteral("write-setup: console mode, %1, or 0..2 "
+                                                       "or %2.")
+                                            .arg(Joined(modeNames), Joined(modeTexts)),
+                                        QStringLiteral("M"));
     const QCommandLineOption periodOption(
         QStringLiteral("period"),
-        QStringLiteral("write-setup: channel-check period in minutes (4, 6, ..., 20) or off."),
+        QStringLiteral("write-setup: channel-check period in minutes, 4, 6, ..., 20 (or 4min, "
+                       "..., 20min), or off."),
         QStringLiteral("P"));
-    const QCommandLineOption relayOption(
-        QStringLiteral("relay"),
-        QStringLiteral("write-setup: relay, 0..2 or %1.").arg(Joined(relayTexts)),
-        QStringLiteral("R"));
+    const QCommandLineOption relayOption(QStringLiteral("relay"),
+                                         QStringLiteral("write-setup: relay, %1, or 0..2 or %2.")
+                                             .arg(Joined(relayNames), Joined(relayTexts)),
+                                         QStringLiteral("R"));
     const QCommandLineOption backlightOption(
         QStringLiteral("backlight"),
-        QStringLiteral("write-setup: backlight, 0..2 or %1.").arg(Joined(backlightTexts)),
+        QStringLiteral("write-setup: backlight, %1, or 0..2 or %2.")
+            .arg(Joined(backlightNames), Joined(backlightTexts)),
         QStringLiteral("B"));
-    for (const QCommandLineOption& option :
-         {portOption, demoOption, traceFileOption, logFileOption, jsonOption, quietOption,
-          yesOption, forceOption, modeOption, periodOption, relayOption, backlightOption})
-        parser.addOption(option);
+    const QCommandLineOption* const allOptions[] = {&portOption,    &demoOption,  &traceFileOption,
+                                                    &logFileOption, &jsonOption,  &quietOption,
+                                                    &yesOption,     &forceOption, &modeOption,
+                                                    &periodOption,  &relayOption, &backlightOption};
+    std::map<QString, const QCommandLineOption*> optionsByName;
+    for (const QCommandLineOption* option : allOptions) {
+        parser.addOption(*option);
+        optionsByName[option->names().constLast()] = option;
+    }
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("One of the commands above, with its arguments."),
                                  QStringLiteral("COMMAND [ARGS]"));
 
-    auto usageError = [&stop](const QString& reason) {
-        stop = {exitUsage, {}, QStringLiteral("kelvarin-cli: %1\n\n").arg(reason) + CliUsage()};
+    // A script that asked for JSON gets its one object even for a usage error.
+    const bool json = arguments.contains(QStringLiteral("--json"));
+    auto usageError = [&](const QString& reason) {
+        stop = {exitUsage,
+                json ? JsonLine(OutcomeJson(options.commandName, exitUsage, {}, reason))
+                     : QString(),
+                QStringLiteral("kelvarin-cli: %1\n\n").arg(reason) + CliUsage()};
+        return false;
+    };
+    auto help = [&stop](const QString& text) {
+        stop = {exitDone, text, {}};
         return false;
     };
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
+    QStringList positional = parser.positionalArguments();
     const QString helpOrVersion = HelpOrVersionText(parser, QStringLiteral("kelvarin-cli"));
-    if (!helpOrVersion.isEmpty()) {
-        stop = {exitDone, helpOrVersion, {}};
-        return false;
+    const bool helpCommand = positional.value(0) == QLatin1String("help");
+    if (!helpOrVersion.isEmpty() || helpCommand) {
+        const QString name = positional.value(helpCommand ? 1 : 0);
+        if (parser.isSet(QStringLiteral("version")) || name.isEmpty())
+            return help(helpCommand ? parser.helpText() : helpOrVersion);
+        if (const CommandForm* form = FindCommand(name))
+            return help(CommandHelp(*form, optionsByName));
+        return usageError(QStringLiteral("unknown command %1").arg(name));
     }
-    for (const QCommandLineOption& option : {portOption, traceFileOption, logFileOption, modeOption,
-                                             periodOption, relayOption, backlightOption}) {
-        if (parser.values(option).size() > 1)
+    for (const QCommandLineOption* option : allOptions) {
+        const QStringList values =
+            option->valueName().isEmpty() ? QStringList() : parser.values(*option);
+        if (values.size() > 1)
             return usageError(
-                QStringLiteral("--%1 is given more than once").arg(option.names()[0]));
+                QStringLiteral("--%1 is given more than once").arg(option->names()[0]));
+        if (values.size() == 1 && values[0].isEmpty())
+            return usageError(
+                QStringLiteral("--%1 is given an empty value").arg(option->names()[0]));
     }
 
-    QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return usageError(QStringLiteral("no command given"));
     options.commandName = positional.takeFirst();
-    const CommandForm* form = nullptr;
-    for (const CommandForm& candidate : commandForms) {
-        if (options.commandName == QLatin1String(candidate.name))
-            form = &candidate;
-    }
+    const CommandForm* form = FindCommand(options.commandName);
     if (!form)
         return usageError(QStringLiteral("unknown command %1").arg(options.commandName));
     if (positional.size() != form->argumentCount)
@@ -220,29 +340,32 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
 
     struct ListOption {
         const QCommandLineOption& option;
-        std::span<const char* const> items;
+        std::span<const char* const> texts;
+        std::span<const char* const> names;
         std::optional<uint8_t>& code;
     };
     const ListOption listOptions[] = {
-        {modeOption, modeTexts, options.setupChange.mode},
-        {relayOption, relayTexts, options.setupChange.relay},
-        {backlightOption, backlightTexts, options.setupChange.backlight},
+        {modeOption, modeTexts, modeNames, options.setupChange.mode},
+        {relayOption, relayTexts, relayNames, options.setupChange.relay},
+        {backlightOption, backlightTexts, backlightNames, options.setupChange.backlight},
     };
     for (const ListOption& list : listOptions) {
         if (!parser.isSet(list.option))
             continue;
         uint8_t code = 0;
-        if (!ParseListChoice(parser.value(list.option), list.items, code))
-            return usageError(
-                QStringLiteral("--%1 takes 0, 1, 2 or %2, not %3")
-                    .arg(list.option.names()[0], Joined(list.items), parser.value(list.option)));
+        if (!ParseListChoice(parser.value(list.option), list.texts, list.names, code))
+            return usageError(QStringLiteral("--%1 takes %2, or 0, 1, 2 or %3, not %4")
+                                  .arg(list.option.names()[0], Joined(list.names),
+                                       Joined(list.texts), parser.value(list.option)));
         list.code = code;
     }
     if (parser.isSet(periodOption)) {
         uint8_t code = 0;
         if (!ParsePeriod(parser.value(periodOption), code))
-            return usageError(QStringLiteral("--period takes minutes 4, 6, ..., 20 or off, not %1")
-                                  .arg(parser.value(periodOption)));
+            return usageError(
+                QStringLiteral("--period takes minutes 4, 6, ..., 20 (4min, ..., 20min) or off, "
+                               "not %1")
+                    .arg(parser.value(periodOption)));
         options.setupChange.periodCode = code;
     }
     if (options.command == CliCommand::WriteSetup && options.setupChange.IsEmpty())

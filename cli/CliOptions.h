@@ -17,10 +17,15 @@ enum CliExit : int {
     exitNoAnswer = 2,      // the console did not answer (give-up)
     exitPortFailed = 3,    // the port could not be opened
     exitDifferences = 4,   // verify-base or diff found differences
-    exitFileError = 5,     // a file could not be read or written
+    exitFileError = 5,     // a file could not be read or written, standard output included
     exitDeclined = 6,      // the overwrite of a learned object was declined
-    exitInterrupted = 130, // Ctrl+C
+    exitNotStored = 7,     // write-number: the console reports another number than written
+    exitInterrupted = 130, // Ctrl+C; any stopping signal ends with 128 + its number
 };
+
+constexpr int ExitForSignal(int signalNumber) {
+    return 128 + signalNumber;
+}
 
 enum class CliCommand {
     ReadBase,
@@ -61,16 +66,19 @@ struct CliResult {
 };
 
 // Parses the arguments, program name first. False when the program is to stop at
-// once: --help and --version (status 0), or a usage error (status 1, the reason
-// and the usage on standard error). Nothing outside the arguments is looked at.
+// once: --help, help COMMAND, COMMAND --help and --version (status 0), or a usage
+// error (status 1, the reason and the usage on standard error, and with --json the
+// failure as a JSON object on standard output). Nothing outside the arguments is
+// looked at.
 bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliResult& stop);
 
 // The commands and their arguments, as --help and a usage error show them.
 QString CliUsage();
 
 // Values as the command line takes them; false for anything else.
-// The code on the line (0, 1, 2) or the text of the window's list item.
-bool ParseListChoice(const QString& text, std::span<const char* const> items, uint8_t& code);
-// Minutes 4, 6, ..., 20, or "off": the channel-period code the window sends
-// for that item (4 minutes 2, ..., 20 minutes 10, off 1).
+// The code on the line (0, 1, 2), the text of the window's list item or its ASCII name.
+bool ParseListChoice(const QString& text, std::span<const char* const> texts,
+                     std::span<const char* const> names, uint8_t& code);
+// Minutes 4, 6, ..., 20, their names 4min ... 20min, or "off": the channel-period
+// code the window sends for that item (4 minutes 2, ..., 20 minutes 10, off 1).
 bool ParsePeriod(const QString& text, uint8_t& periodCode);

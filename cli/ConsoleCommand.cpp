@@ -1,31 +1,35 @@
 #include "cli/ConsoleCommand.h"
 
-#include "cli/BaseFiles.h"
+#include "cli/ResultText.h"
+#include "front/BaseFiles.h"
 
 bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
                            CliResult& stop) {
+    const QList<RunFile> runFiles = RunFilesOf(options.logFilePath, options.traceFilePath);
+    const QString& file = options.files.value(0);
     QString error;
     switch (options.command) {
     case CliCommand::WriteBase:
     case CliCommand::VerifyBase:
-        if (!LoadBaseFile(options.files.at(0), objectBase.fileTable, error)) {
-            stop = {exitFileError, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
-            return false;
-        }
+        if (!LoadBaseFile(file, runFiles, objectBase.fileTable, error))
+            break;
         objectBase.fileBaseLoaded = 1;
         break;
     case CliCommand::ReadBase:
-        if (!CheckSaveTarget(options.files.at(0), options.force, error)) {
-            stop = {exitFileError, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
-            return false;
-        }
+        // Asked now, so that a file that cannot take the base is known before the
+        // read, not after it.
+        error = SaveRefusal(file, options.force, runFiles);
         break;
     default:
         break;
     }
+    if (!error.isEmpty()) {
+        stop = CommandFailure(options, exitFileError, QStringLiteral("%1: %2").arg(file, error));
+        return false;
+    }
     // The simulated console brings its own port.
     if (!options.demo && !ChoosePort(options.port, port, error)) {
-        stop = {exitPortFailed, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
+        stop = CommandFailure(options, exitPortFailed, error);
         return false;
     }
     return true;

@@ -1,12 +1,17 @@
 #include "cli/FileCommands.h"
 
-#include "cli/BaseFiles.h"
 #include "cli/ResultText.h"
+#include "front/BaseFiles.h"
 
 namespace {
 
-CliResult FileError(const QString& error) {
-    return {exitFileError, {}, QStringLiteral("kelvarin-cli: %1\n").arg(error)};
+// Reads one base file of the command, or says why not.
+bool Load(const CliOptions& options, const QString& path, ObjectTable& table, CliResult& failure) {
+    QString error;
+    if (LoadBaseFile(path, RunFilesOf(options.logFilePath, options.traceFilePath), table, error))
+        return true;
+    failure = CommandFailure(options, exitFileError, QStringLiteral("%1: %2").arg(path, error));
+    return false;
 }
 
 } // namespace
@@ -14,35 +19,27 @@ CliResult FileError(const QString& error) {
 CliResult RunShow(const CliOptions& options) {
     const QString& path = options.files.at(0);
     ObjectTable table{};
-    QString error;
-    if (!LoadBaseFile(path, table, error))
-        return FileError(error);
-    if (!options.json)
-        return {exitDone, LearnedLines(table), {}};
-    return {exitDone,
-            JsonLine({{QStringLiteral("command"), QStringLiteral("show")},
-                      {QStringLiteral("file"), path},
-                      {QStringLiteral("learned"), LearnedCount(table)},
-                      {QStringLiteral("objects"), LearnedJson(table)}}),
-            {}};
+    CliResult failure;
+    if (!Load(options, path, table, failure))
+        return failure;
+    return CommandOutcome(options, exitDone, LearnedLines(table),
+                          {{QStringLiteral("file"), path},
+                           {QStringLiteral("learned"), LearnedCount(table)},
+                           {QStringLiteral("objects"), LearnedJson(table)}});
 }
 
 CliResult RunDiff(const CliOptions& options) {
     ObjectTable first{};
     ObjectTable second{};
-    QString error;
-    if (!LoadBaseFile(options.files.at(0), first, error) ||
-        !LoadBaseFile(options.files.at(1), second, error))
-        return FileError(error);
+    CliResult failure;
+    if (!Load(options, options.files.at(0), first, failure) ||
+        !Load(options, options.files.at(1), second, failure))
+        return failure;
     const std::vector<int> objects = DifferingObjects(first, second);
-    const int exitCode = objects.empty() ? exitDone : exitDifferences;
-    if (!options.json)
-        return {exitCode, DifferenceLines(objects, first, second), {}};
-    return {exitCode,
-            JsonLine({{QStringLiteral("command"), QStringLiteral("diff")},
-                      {QStringLiteral("files"), QJsonArray{options.files[0], options.files[1]}},
-                      {QStringLiteral("differences"),
-                       DifferencesJson(objects, first, QStringLiteral("first"), second,
-                                       QStringLiteral("second"))}}),
-            {}};
+    return CommandOutcome(
+        options, objects.empty() ? exitDone : exitDifferences,
+        DifferenceLines(objects, first, second),
+        {{QStringLiteral("files"), QJsonArray{options.files[0], options.files[1]}},
+         {QStringLiteral("differences"), DifferencesJson(objects, first, QStringLiteral("first"),
+                                                         second, QStringLiteral("second"))}});
 }

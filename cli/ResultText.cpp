@@ -1,7 +1,7 @@
 #include "cli/ResultText.h"
 
 #include "base/TransmitterNumber.h"
-#include "cli/BaseFiles.h"
+#include "cli/SettingNames.h"
 #include "exchange/EditorMapping.h"
 #include "exchange/SettingTexts.h"
 #include "link/Telegram.h"
@@ -13,27 +13,41 @@
 
 namespace {
 
-// The text of the list item that stands for code, or a null value for a code
-// the list has no item for.
-QJsonValue ItemJson(std::span<const char* const> items, bool listed, int index) {
-    return listed ? QJsonValue(QString::fromUtf8(items[std::size_t(index)])) : QJsonValue::Null;
+// A setting as JSON: its code, and for a code its list has an item for, the item's
+// ASCII name and the window's text (else both null).
+QJsonObject SettingJson(std::span<const char* const> texts, std::span<const char* const> names,
+                        bool listed, int index, uint8_t code) {
+    const auto item = [listed, index](std::span<const char* const> items) {
+        return listed ? QJsonValue(QString::fromUtf8(items[std::size_t(index)]))
+                      : QJsonValue(QJsonValue::Null);
+    };
+    return {{QStringLiteral("code"), code},
+            {QStringLiteral("name"), item(names)},
+            {QStringLiteral("text"), item(texts)}};
 }
 
-QString ItemText(const QJsonValue& item, uint8_t code) {
-    return item.isNull() ? QStringLiteral("%1 (not in the window's list)").arg(code)
-                         : item.toString();
+QJsonObject ListSettingJson(std::span<const char* const> texts, std::span<const char* const> names,
+                            uint8_t code) {
+    return SettingJson(texts, names, IsListedCode(code, int(texts.size())), code, code);
 }
 
-QJsonValue ListItemJson(std::span<const char* const> items, uint8_t code) {
-    return ItemJson(items, IsListedCode(code, int(items.size())), code);
+QJsonObject PeriodJson(uint8_t code) {
+    QJsonObject period = SettingJson(periodTexts, periodNames, IsListedPeriodCode(code),
+                                     PeriodIndexForCode(code), code);
+    // Codes 2..10 are that many two-minute steps; 1 is "off", and any other code is
+    // none the window knows.
+    period[QStringLiteral("minutes")] =
+        code >= 2 && code <= 10 ? QJsonValue(code * 2) : QJsonValue(QJsonValue::Null);
+    return period;
 }
 
-QJsonValue PeriodItemJson(uint8_t code) {
-    return ItemJson(periodTexts, IsListedPeriodCode(code), PeriodIndexForCode(code));
-}
-
-QJsonObject ListSettingJson(std::span<const char* const> items, uint8_t code) {
-    return {{QStringLiteral("code"), code}, {QStringLiteral("text"), ListItemJson(items, code)}};
+// "РУЧНОЙ (manual)", or "3 (not in the window's list)".
+QString SettingText(const QJsonObject& setting) {
+    if (setting[QStringLiteral("text")].isNull())
+        return QStringLiteral("%1 (not in the window's list)")
+            .arg(setting[QStringLiteral("code")].toInt());
+    return QStringLiteral("%1 (%2)").arg(setting[QStringLiteral("text")].toString(),
+                                         setting[QStringLiteral("name")].toString());
 }
 
 QString NumberText(uint8_t byte1, uint8_t byte2) {
@@ -52,37 +66,28 @@ QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2) {
                                     : QStringLiteral("  not learned"));
 }
 
-QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, uint8_t byte2) {
-    return {{QStringLiteral("command"), command},
-            {QStringLiteral("object"), objectNumber},
+QJsonObject ObjectJson(int objectNumber, uint8_t byte1, uint8_t byte2) {
+    return {{QStringLiteral("object"), objectNumber},
             {QStringLiteral("transmitter"), NumberText(byte1, byte2)},
             {QStringLiteral("learned"), IsLearned(byte1, byte2)}};
 }
 
 QString SetupLines(const SetupShown& settings) {
+    const QJsonObject json = SetupJson(settings);
     return QStringLiteral("mode       %1\nperiod     %2\nrelay      %3\nbacklight  %4\n"
                           "version    %5\n")
-        .arg(ItemText(ListItemJson(modeTexts, settings.modeCode), settings.modeCode),
-             ItemText(PeriodItemJson(settings.periodCode), settings.periodCode),
-             ItemText(ListItemJson(relayTexts, settings.relayCode), settings.relayCode),
-             ItemText(ListItemJson(backlightTexts, settings.backlightCode), settings.backlightCode),
-             VersionText(settings));
+        .arg(SettingText(json[QStringLiteral("mode")].toObject()),
+             SettingText(json[QStringLiteral("period")].toObject()),
+             SettingText(json[QStringLiteral("relay")].toObject()),
+             SettingText(json[QStringLiteral("backlight")].toObject()), VersionText(settings));
 }
 
-QJsonObject SetupJson(const QString& command, const SetupShown& settings) {
-    const uint8_t periodCode = settings.periodCode;
-    // Codes 2..10 are that many two-minute steps; 1 is "off", and any other code
-    // is none the window knows.
-    const QJsonValue minutes =
-        periodCode >= 2 && periodCode <= 10 ? QJsonValue(periodCode * 2) : QJsonValue::Null;
-    return {{QStringLiteral("command"), command},
-            {QStringLiteral("mode"), ListSettingJson(modeTexts, settings.modeCode)},
-            {QStringLiteral("period"),
-             QJsonObject{{QStringLiteral("code"), periodCode},
-                         {QStringLiteral("minutes"), minutes},
-                         {QStringLiteral("text"), PeriodItemJson(periodCode)}}},
-            {QStringLiteral("relay"), ListSettingJson(relayTexts, settings.relayCode)},
-            {QStringLiteral("backlight"), ListSettingJson(backlightTexts, settings.backlightCode)},
+QJsonObject SetupJson(const SetupShown& settings) {
+    return {{QStringLiteral("mode"), ListSettingJson(modeTexts, modeNames, settings.modeCode)},
+            {QStringLiteral("period"), PeriodJson(settings.periodCode)},
+            {QStringLiteral("relay"), ListSettingJson(relayTexts, relayNames, settings.relayCode)},
+            {QStringLiteral("backlight"),
+             ListSettingJson(backlightTexts, backlightNames, settings.backlightCode)},
             {QStringLiteral("version"), VersionText(settings)}};
 }
 
@@ -116,6 +121,16 @@ int LearnedCount(const ObjectTable& table) {
     return count;
 }
 
+std::vector<int> DifferingObjects(const ObjectTable& first, const ObjectTable& second) {
+    std::vector<int> objects;
+    for (int k = 1; k <= objectCount; ++k) {
+        if (LineByte(first[k].byte1) != LineByte(second[k].byte1) ||
+            LineByte(first[k].byte2) != LineByte(second[k].byte2))
+            objects.push_back(k);
+    }
+    return objects;
+}
+
 QString DifferenceLines(const std::vector<int>& objects, const ObjectTable& first,
                         const ObjectTable& second) {
     QString lines;
@@ -136,6 +151,28 @@ QJsonArray DifferencesJson(const std::vector<int>& objects, const ObjectTable& f
             {firstKey, NumberText(LineByte(first[k].byte1), LineByte(first[k].byte2))},
             {secondKey, NumberText(LineByte(second[k].byte1), LineByte(second[k].byte2))}});
     return differences;
+}
+
+QJsonObject OutcomeJson(const QString& command, int exitCode, QJsonObject fields,
+                        const QString& error) {
+    fields[QStringLiteral("schema")] = jsonSchema;
+    fields[QStringLiteral("command")] =
+        command.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(command);
+    fields[QStringLiteral("exit")] = exitCode;
+    if (!error.isEmpty())
+        fields[QStringLiteral("error")] = error;
+    return fields;
+}
+
+CliResult CommandOutcome(const CliOptions& options, int exitCode, const QString& text,
+                         const QJsonObject& fields, const QString& why) {
+    return {exitCode,
+            options.json ? JsonLine(OutcomeJson(options.commandName, exitCode, fields, why)) : text,
+            why.isEmpty() ? QString() : QStringLiteral("kelvarin-cli: %1\n").arg(why)};
+}
+
+CliResult CommandFailure(const CliOptions& options, int exitCode, const QString& why) {
+    return CommandOutcome(options, exitCode, {}, {}, why);
 }
 
 QString JsonLine(const QJsonObject& object) {

@@ -6,6 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
 #include "cli/FileCommands.h"
+#include "cli/ResultText.h"
 #include "exchange/CExchangeSession.h"
 #include "front/CFrontEndStart.h"
 #include "front/FrontEndOptions.h"
@@ -14,20 +15,31 @@
 #include <QCoreApplication>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-// Reads the operator's answer from standard input, a line; nothing when Ctrl+C
-// came first (the watch's handler interrupts the read).
+// The controlling terminal, where the overwrite question is asked whatever standard
+// input and standard error are (a script may send both elsewhere); -1 without one.
+int terminalFd = -1;
+
+// Asks on the terminal and reads the operator's answer, a line. Nothing when a
+// stopping signal came first (the watch's handler cuts the read short).
 std::optional<bool> AskOnTerminal(const QString& question) {
-    PrintTo(stderr, question);
+    const QByteArray asked = question.toUtf8();
+    [[maybe_unused]] const ssize_t written = write(terminalFd, asked.constData(), asked.size());
     QByteArray answer;
     char byte = 0;
     for (;;) {
-        const ssize_t got = read(STDIN_FILENO, &byte, 1);
-        if (got < 0 && errno == EINTR)
-            return std::nullopt;
+        const ssize_t got = read(terminalFd, &byte, 1);
+        if (got < 0 && errno == EINTR) {
+            if (CInterruptWatch::CaughtSignal() != 0)
+                return std::nullopt;
+            continue;
+        }
         if (got <= 0 || byte == '\n')
             break;
         answer += byte;
@@ -43,6 +55,9 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
         QString error;
         if (!start.StartDemo(port.mapping, error)) {
             PrintTo(stderr, error);
+            PrintTo(stdout, CommandFailure(options, exitPortFailed,
+                                           error.section(QStringLiteral(": "), 1).trimmed())
+                                .out);
             return exitPortFailed;
         }
         port.portName = demoPortName;
@@ -55,9 +70,10 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
 
     CExchangeSession session(objectBase, port.mapping);
     session.SetTrace(start.Trace());
-    CliTerminal terminal{[](const QString& text) { PrintTo(stdout, text); },
-                         [](const QString& text) { PrintTo(stderr, text); },
-                         isatty(STDIN_FILENO) == 1, isatty(STDERR_FILENO) == 1, AskOnTerminal};
+    terminalFd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    CliTerminal terminal{[](const QString& text) { return PrintTo(stdout, text); },
+                         [](const QString& text) { PrintTo(stderr, text); }, terminalFd >= 0,
+                         isatty(STDERR_FILENO) == 1, AskOnTerminal};
     CCliRunner runner(options, port, objectBase, std::move(terminal), start.LogFile());
     ConnectSession(runner, session);
     CInterruptWatch interruptWatch;
@@ -72,38 +88,53 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
 }
 
 CliResult RunCommand(const CliOptions& options) {
-    // Either file that cannot be opened ends the program at start, before any
-    // other file or the port is touched.
-    CFrontEndStart start(QStringLiteral("kelvarin-cli"));
-    QString error;
-    if (!start.OpenFiles(options.logFilePath, options.traceFilePath, error))
-        return {exitUsage, {}, error};
-
-    if (options.command == CliCommand::Show)
-        return RunShow(options);
-    if (options.command == CliCommand::Diff)
-        return RunDiff(options);
-
+    // Every base file is checked, and read, before the log and trace files are
+    // opened: neither may be a base file, and nothing goes into a file refused.
+    CliResult result;
     CObjectBase objectBase;
     PortChoice port;
-    CliResult stop;
-    if (!PrepareConsoleCommand(options, objectBase, port, stop))
-        return stop;
+    const bool console = options.command != CliCommand::Show && options.command != CliCommand::Diff;
+    if (options.command == CliCommand::Show)
+        result = RunShow(options);
+    else if (options.command == CliCommand::Diff)
+        result = RunDiff(options);
+    else if (!PrepareConsoleCommand(options, objectBase, port, result))
+        return result;
+
+    // Either file that cannot be opened ends the program before the port is touched.
+    CFrontEndStart start(QStringLiteral("kelvarin-cli"));
+    QString error;
+    if (!start.OpenFiles(options.logFilePath, options.traceFilePath, error)) {
+        // The message names the program already; the JSON object need not.
+        CliResult failure =
+            CommandFailure(options, exitUsage, error.section(QStringLiteral(": "), 1).trimmed());
+        failure.err = error;
+        return failure;
+    }
+    if (!console)
+        return result;
     return {RunOnConsole(options, objectBase, port, start), {}, {}};
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader that went away is a failed write, not the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvarin-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVARIN_VERSION));
 
     CliOptions options;
     CliResult result;
-    if (ParseCliArguments(QCoreApplication::arguments(), options, result))
+    if (ParseCliArguments(ArgumentsFromNative(argc, argv), options, result))
         result = RunCommand(options);
-    PrintTo(stdout, result.out);
     PrintTo(stderr, result.err);
+    if (!PrintTo(stdout, result.out) && result.exitCode == exitDone) {
+        PrintTo(stderr, QStringLiteral("kelvarin-cli: the result could not be written to "
+                                       "standard output: %1\n")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        result.exitCode = exitFileError;
+    }
     return result.exitCode;
 }

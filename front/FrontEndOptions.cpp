@@ -1,5 +1,7 @@
 #include "front/FrontEndOptions.h"
 
+#include "base/NativePath.h"
+
 QCommandLineOption LogFileOption() {
     return QCommandLineOption(
         QStringLiteral("log-file"),
@@ -33,7 +35,16 @@ QString HelpOrVersionText(const QCommandLineParser& parser, const QString& versi
     return {};
 }
 
-void PrintTo(FILE* stream, const QString& text) {
-    std::fputs(qUtf8Printable(text), stream);
-    std::fflush(stream);
+bool PrintTo(FILE* stream, const QString& text) {
+    const QByteArray bytes = NativePath(text);
+    const bool written = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) ==
+                         std::size_t(bytes.size());
+    return std::fflush(stream) == 0 && written;
+}
+
+QStringList ArgumentsFromNative(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << PathFromNative(QByteArray(argv[i]));
+    return arguments;
 }

@@ -3,6 +3,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -19,5 +20,11 @@ void AddHelpAndVersion(QCommandLineParser& parser);
 // <version>" for --version), or an empty text when neither was given.
 QString HelpOrVersionText(const QCommandLineParser& parser, const QString& versionName);
 
-// Writes UTF-8 text to stream at once.
-void PrintTo(FILE* stream, const QString& text);
+// Writes text to stream at once, UTF-8, a file name that is not UTF-8 as the bytes it
+// is (see NativePath). False when the stream took it not all.
+bool PrintTo(FILE* stream, const QString& text);
+
+// The arguments as the platform gave them, program name first. A name that is not
+// UTF-8 keeps its bytes (see NativePath), where QCoreApplication::arguments() would
+// turn them into U+FFFD and so name a file that does not exist.
+QStringList ArgumentsFromNative(int argc, char** argv);

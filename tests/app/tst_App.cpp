@@ -11,6 +11,7 @@
 #include "base/CKelvarinDoc.h"
 #include "base/ObjectBase.h"
 #include "front/CFrontEndStart.h"
+#include "front/FrontEndOptions.h"
 #include "link/CLogFile.h"
 #include "link/CPortMapping.h"
 #include "panel/CBaseWindow.h"

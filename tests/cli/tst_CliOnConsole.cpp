@@ -59,17 +59,26 @@ QByteArray SimBaseFile(CSimPty& sim, bool changeObject7) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
-// A pseudo-terminal for the program's standard input; the test types on the master.
-struct InputTerminal {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    QString slavePath;
-    InputTerminal() {
+// A pseudo-terminal that becomes the program's controlling terminal, apart from its
+// standard input and error: the test reads what is asked there and types on the master.
+struct ProgramTerminal {
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QByteArray slavePath;
+    QByteArray shown;
+    ProgramTerminal() {
         if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            slavePath = QString::fromLocal8Bit(ptsname(master));
+            slavePath = ptsname(master);
     }
-    ~InputTerminal() { close(master); }
+    ~ProgramTerminal() { close(master); }
     void Type(const char* text) const {
         [[maybe_unused]] const ssize_t written = write(master, text, strlen(text));
+    }
+    const QByteArray& Shown() {
+        char bytes[256];
+        ssize_t got = 0;
+        while ((got = read(master, bytes, sizeof bytes)) > 0)
+            shown.append(bytes, got);
+        return shown;
     }
 };
 
@@ -90,7 +99,7 @@ struct InProcess {
         session = std::make_unique<CExchangeSession>(objectBase, port.mapping);
         runner =
             std::make_unique<CCliRunner>(options, port, objectBase,
-                                         CliTerminal{[](const QString&) {},
+                                         CliTerminal{[](const QString&) { return true; },
                                                      [this](const QString& text) { err += text; },
                                                      false,
                                                      false,
@@ -111,13 +120,20 @@ class TestCliOnConsole : public QObject {
     std::unique_ptr<CSimPty> sim;
     QTemporaryDir dir;
 
-    void StartProgram(QProcess& cli, QStringList arguments, const QString& input = {}) {
+    // The program in a session of its own: with no controlling terminal, or with
+    // terminal's as its own.
+    void StartProgram(QProcess& cli, QStringList arguments,
+                      const ProgramTerminal* terminal = nullptr) {
         arguments.prepend(QStringLiteral("--port=") + QString::fromStdString(sim->SlavePath()));
         for (QString& argument : arguments)
             argument.replace(QRegularExpression(QStringLiteral("\\{(\\w+)\\}")),
                              dir.path() + "/\\1");
-        if (!input.isEmpty())
-            cli.setStandardInputFile(input);
+        const QByteArray tty = terminal ? terminal->slavePath : QByteArray();
+        cli.setChildProcessModifier([tty] {
+            ::setsid();
+            if (!tty.isEmpty())
+                ::close(::open(tty.constData(), O_RDWR));
+        });
         cli.start(QStringLiteral(KELVARIN_CLI_EXE), arguments);
         QVERIFY(cli.waitForStarted());
     }
@@ -142,6 +158,7 @@ private slots:
     void cleanup() {
         sim.reset();
         QFile::remove(dir.filePath(QStringLiteral("read")));
+        QFile::remove(dir.filePath(QStringLiteral("trace")));
     }
 
     void command_data() {
@@ -171,12 +188,13 @@ private slots:
             << QStringList{"write-number", "7", "12.34"} << "" << 6 << "C"
             << "";
         QTest::newRow("read-setup") << QStringList{"read-setup"} << "" << 0 << "E"
-                                    << "mode       РУЧНОЙ\nperiod     4 МИН\nrelay      2 МИН\n"
-                                       "backlight  ПРИ РАБОТЕ\nversion    1.05\n";
+                                    << "mode       РУЧНОЙ (manual)\nperiod     4 МИН (4min)\n"
+                                       "relay      2 МИН (2min)\nbacklight  ПРИ РАБОТЕ (in-use)\n"
+                                       "version    1.05\n";
         QTest::newRow("write-setup")
             << QStringList{"write-setup", "--period", "off"} << "" << 0 << "E F"
-            << "mode       РУЧНОЙ\nperiod     ВЫКЛ\nrelay      2 МИН\n"
-               "backlight  ПРИ РАБОТЕ\nversion    1.05\n";
+            << "mode       РУЧНОЙ (manual)\nperiod     ВЫКЛ (off)\nrelay      2 МИН (2min)\n"
+               "backlight  ПРИ РАБОТЕ (in-use)\nversion    1.05\n";
         QTest::newRow("read-base") << QStringList{"read-base", "{read}"} << "" << 0 << "R*60"
                                    << "saved 600 objects (25 learned) to {read}\n";
         QTest::newRow("write-base") << QStringList{"write-base", "{other}"} << "" << 0 << "W*60"
@@ -194,17 +212,18 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, requests);
         QFETCH(QString, out);
-        InputTerminal terminal;
+        ProgramTerminal terminal;
         QProcess cli;
-        StartProgram(cli, arguments, input.isEmpty() ? QString() : terminal.slavePath);
-        QString err;
-        if (input == QStringLiteral("tty:^C")) {
-            QTRY_VERIFY((err += QString::fromUtf8(cli.readAllStandardError()),
-                         err.contains(QStringLiteral("[y/N]"))));
-            kill(pid_t(cli.processId()), SIGINT);
-        } else if (!input.isEmpty()) {
-            terminal.Type(input.endsWith('y') ? "y\n" : "n\n");
+        StartProgram(cli, arguments, input.isEmpty() ? nullptr : &terminal);
+        if (!input.isEmpty()) {
+            // Asked on the terminal, whatever standard input and error are.
+            QTRY_VERIFY(terminal.Shown().contains("[y/N]"));
+            if (input == QStringLiteral("tty:^C"))
+                kill(pid_t(cli.processId()), SIGINT);
+            else
+                terminal.Type(input.endsWith('y') ? "y\n" : "n\n");
         }
+        QString err;
         QVERIFY(cli.waitForFinished(30000));
         err += QString::fromUtf8(cli.readAllStandardError());
         QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
@@ -212,6 +231,7 @@ private slots:
         QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
                  out.replace(QStringLiteral("{"), dir.path() + '/').remove('}'));
         QCOMPARE(RequestLetters(*sim), requests);
+        QVERIFY(!err.contains(QStringLiteral("[y/N]")));
         QVERIFY2(err.contains(QStringLiteral("Подключен порт ") +
                               QString::fromStdString(sim->SlavePath())),
                  qPrintable(err));
@@ -242,13 +262,13 @@ private slots:
         QFETCH(int, mode);
         QFETCH(bool, held);
         QFETCH(QString, reason);
-        InputTerminal terminal;
+        ProgramTerminal terminal;
         QString device = QStringLiteral("/nonexistent/tty");
         QStringList asNobody;
         if (mode) {
             if (geteuid() != 0)
                 QSKIP("opening as another user needs root");
-            device = terminal.slavePath;
+            device = QString::fromLocal8Bit(terminal.slavePath);
             const group* dialout = getgrnam("dialout");
             QVERIFY(dialout);
             QCOMPARE(chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
@@ -296,21 +316,48 @@ private slots:
         QCOMPARE(err.count(QStringLiteral("DTR/RTS")), debugLines);
     }
 
-    // Ctrl+C in the middle of a read: the port closes, nothing is saved.
-    void ctrlCDuringReadBase() {
+    // A signal in the middle of a base operation stops it as Ctrl+C does: the port
+    // closes, nothing is saved, and a write says what the console took of it.
+    void signalStops_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("Ctrl+C, read-base")
+            << QStringList{"read-base", "{read}"} << int(SIGINT) << "nothing was saved";
+        QTest::newRow("SIGTERM, write-base")
+            << QStringList{"write-base", "{other}"} << int(SIGTERM) << "the console took";
+        QTest::newRow("SIGHUP, write-base")
+            << QStringList{"write-base", "{other}"} << int(SIGHUP) << "the console took";
+    }
+    void signalStops() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, signalNumber);
+        QFETCH(QString, said);
         SimFaults slow;
         slow.replyDelayMs = 100;
         sim->SetFaults(slow);
         QProcess cli;
-        StartProgram(cli, {"read-base", "{read}"});
+        StartProgram(cli, QStringList{"--trace-file", "{trace}"} + arguments);
         QTRY_VERIFY_WITH_TIMEOUT(sim->Requests().size() >= 3, 10000);
-        kill(pid_t(cli.processId()), SIGINT);
+        kill(pid_t(cli.processId()), signalNumber);
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(cli.exitCode(), 130);
-        QVERIFY(cli.readAllStandardError().contains("interrupted; nothing was saved"));
+        QCOMPARE(cli.exitCode(), 128 + signalNumber);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("interrupted; ") + said), qPrintable(err));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("read"))));
-        QVERIFY(sim->Requests().size() < 60);
+        QFile trace(dir.filePath(QStringLiteral("trace")));
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        QVERIFY(trace.readAll().trimmed().endsWith(" close"));
+        const int requests = int(sim->Requests().size());
+        QVERIFY(requests < 60);
+        if (arguments.contains(QStringLiteral("write-base"))) {
+            // Every answered block had its successor asked for, unless the port
+            // closed before that request went out.
+            static const QRegularExpression took(QStringLiteral("took (\\d+) of the 600"));
+            const int objects = took.match(err).captured(1).toInt();
+            QVERIFY2(objects == 10 * (requests - 1) || objects == 10 * requests, qPrintable(err));
+        }
     }
 
     // The give-up, in the session's own ticks: the repeats at 40 and 80, the end at 120.

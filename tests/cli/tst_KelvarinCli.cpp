@@ -7,6 +7,7 @@
 #include "cli/ConsoleCommand.h"
 #include "cli/FileCommands.h"
 #include "cli/ResultText.h"
+#include "cli/SettingNames.h"
 #include "front/PortChoice.h"
 #include "link/CLogFile.h"
 
@@ -20,6 +21,7 @@
 
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(ObjectRecord)
 
@@ -91,14 +93,17 @@ struct RunnerRig {
                          [this, word](auto... args) { requests << word(args...); });
     }
 
-    void Make(const QStringList& arguments, bool inputIsTerminal = false,
-              bool errorIsTerminal = false, CLogFile* logFile = nullptr, bool portOpens = true) {
+    void Make(const QStringList& arguments, bool hasTerminal = false, bool errorIsTerminal = false,
+              CLogFile* logFile = nullptr, bool portOpens = true) {
         CliResult stop;
         QVERIFY2(Parse(arguments, options, stop), qPrintable(stop.err));
         port.portName = QStringLiteral("COM1");
         port.devicePath = QStringLiteral("/dev/ttyS0");
-        CliTerminal terminal{[this](const QString& text) { out += text; },
-                             [this](const QString& text) { err += text; }, inputIsTerminal,
+        CliTerminal terminal{[this](const QString& text) {
+                                 out += text;
+                                 return true;
+                             },
+                             [this](const QString& text) { err += text; }, hasTerminal,
                              errorIsTerminal,
                              [this](const QString& question) {
                                  questions << question;
@@ -167,6 +172,10 @@ private slots:
                                           << "read-setup port=COM1=/dev/pts/3";
         QTest::newRow("flags") << QStringList{"--demo", "--yes", "read-base", "x", "--force"}
                                << "read-base x demo yes force";
+        QTest::newRow("ASCII names")
+            << QStringList{"write-setup", "--mode", "auto",        "--period", "8min",
+                           "--relay",     "reset",  "--backlight", "in-use"}
+            << "write-setup mode=1 period=4 relay=2 backlight=1";
     }
     void accepted() {
         QFETCH(QStringList, arguments);
@@ -194,7 +203,7 @@ private slots:
         for (const char* m : {"3", "ручной", "MANUAL", "РУЧНОЙ "})
             QTest::addRow("mode %s", m)
                 << QStringList{"write-setup", "--mode", m} << "--mode takes";
-        for (const char* p : {"5", "22", "2", "0", "OFF", "10 МИН", ""})
+        for (const char* p : {"5", "22", "2", "0", "OFF", "10 МИН", "5min"})
             QTest::addRow("period '%s'", p)
                 << QStringList{"write-setup", "--period", p} << "--period takes";
         QTest::newRow("nothing to write") << QStringList{"write-setup"} << "at least one";
@@ -207,6 +216,10 @@ private slots:
             << QStringList{"--demo", "--port", "COM1", "read-setup"} << "--demo";
         QTest::newRow("port twice")
             << QStringList{"--port", "COM1", "--port", "COM2", "read-setup"} << "more than once";
+        for (const char* option : {"--port", "--log-file", "--trace-file", "--period"})
+            QTest::addRow("empty %s", option)
+                << QStringList{option, "", "write-setup"} << "empty value";
+        QTest::newRow("help for nothing") << QStringList{"help", "frobnicate"} << "unknown command";
     }
     void usageErrors() {
         QFETCH(QStringList, arguments);
@@ -218,6 +231,34 @@ private slots:
         QCOMPARE(stop.out, QString());
         QVERIFY2(stop.err.contains(reason), qPrintable(stop.err));
         QVERIFY(stop.err.contains(QStringLiteral("Usage: kelvarin-cli")));
+    }
+
+    // help COMMAND and COMMAND --help: that command's usage and its own options.
+    void commandHelp_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("usage");
+        QTest::addColumn<QString>("option"); // one of its own; "" for none
+        QTest::newRow("help write-setup")
+            << QStringList{"help", "write-setup"} << "write-setup [--mode M]"
+            << "--backlight <B>";
+        QTest::newRow("read-base --help")
+            << QStringList{"read-base", "--help"} << "read-base FILE [--force]"
+            << "--force";
+        QTest::newRow("--help diff") << QStringList{"--help", "diff"} << "diff FILE1 FILE2"
+                                     << "";
+    }
+    void commandHelp() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, usage);
+        QFETCH(QString, option);
+        CliOptions options;
+        CliResult stop;
+        QVERIFY(!Parse(arguments, options, stop));
+        QCOMPARE(stop.exitCode, int(exitDone));
+        QVERIFY2(stop.out.startsWith("Usage: kelvarin-cli [options] " + usage),
+                 qPrintable(stop.out));
+        QCOMPARE(stop.out.contains("\n  --"), !option.isEmpty());
+        QVERIFY(stop.out.contains(option));
     }
 
     void show() {
@@ -278,7 +319,7 @@ private slots:
         QFETCH(int, byte2);
         QFETCH(QString, expected);
         QCOMPARE(ObjectLine(7, uint8_t(byte1), uint8_t(byte2)), expected);
-        QCOMPARE(ObjectJson("read-number", 7, uint8_t(byte1), uint8_t(byte2))["learned"].toBool(),
+        QCOMPARE(ObjectJson(7, uint8_t(byte1), uint8_t(byte2))["learned"].toBool(),
                  !expected.endsWith(QStringLiteral("not learned")));
     }
 
@@ -288,20 +329,21 @@ private slots:
         QTest::addColumn<QByteArray>("period"); // its JSON
         QTest::newRow("as the window starts")
             << QList<int>{0, 5, 0, 1, 1, 5}
-            << "mode       РУЧНОЙ\nperiod     10 МИН\nrelay      2 МИН\nbacklight  ПРИ РАБОТЕ\n"
-               "version    1.05\n"
-            << QByteArray(R"({"code":5,"minutes":10,"text":"10 МИН"})");
+            << "mode       РУЧНОЙ (manual)\nperiod     10 МИН (10min)\nrelay      2 МИН (2min)\n"
+               "backlight  ПРИ РАБОТЕ (in-use)\nversion    1.05\n"
+            << QByteArray(R"({"code":5,"minutes":10,"name":"10min","text":"10 МИН"})");
         QTest::newRow("off, past the lists")
             << QList<int>{3, 1, 2, 7, 2, 10}
-            << "mode       3 (not in the window's list)\nperiod     ВЫКЛ\nrelay      СБРОС\n"
-               "backlight  7 (not in the window's list)\nversion    2.10\n"
-            << QByteArray(R"({"code":1,"minutes":null,"text":"ВЫКЛ"})");
+            << "mode       3 (not in the window's list)\nperiod     ВЫКЛ (off)\n"
+               "relay      СБРОС (reset)\nbacklight  7 (not in the window's list)\nversion    "
+               "2.10\n"
+            << QByteArray(R"({"code":1,"minutes":null,"name":"off","text":"ВЫКЛ"})");
         // The window shows "10 МИН" for such a period; it is not what the console holds.
         QTest::newRow("period past the list")
             << QList<int>{0, 15, 0, 1, 1, 5}
-            << "mode       РУЧНОЙ\nperiod     15 (not in the window's list)\nrelay      2 МИН\n"
-               "backlight  ПРИ РАБОТЕ\nversion    1.05\n"
-            << QByteArray(R"({"code":15,"minutes":null,"text":null})");
+            << "mode       РУЧНОЙ (manual)\nperiod     15 (not in the window's list)\n"
+               "relay      2 МИН (2min)\nbacklight  ПРИ РАБОТЕ (in-use)\nversion    1.05\n"
+            << QByteArray(R"({"code":15,"minutes":null,"name":null,"text":null})");
     }
     void setup() {
         QFETCH(QList<int>, shown);
@@ -310,7 +352,7 @@ private slots:
         const SetupShown settings{uint8_t(shown[0]), uint8_t(shown[1]), uint8_t(shown[2]),
                                   uint8_t(shown[3]), shown[4],          shown[5]};
         QCOMPARE(SetupLines(settings), lines);
-        const QJsonObject json = SetupJson(QStringLiteral("read-setup"), settings);
+        const QJsonObject json = SetupJson(settings);
         QCOMPARE(QJsonDocument(json["period"].toObject()).toJson(QJsonDocument::Compact), period);
         QCOMPARE(json["mode"].toObject()["code"].toInt(), shown[0]);
     }
@@ -362,6 +404,31 @@ private slots:
             << "";
         QTest::newRow("no port chosen") << QStringList{"read-setup"} << 3 << "OFF"
                                         << "";
+        // --json: one object for every outcome, failures too.
+        QTest::newRow("json usage")
+            << QStringList{"--json", "read-number", "0"} << 1 << "Usage:"
+            << "{\"command\":\"read-number\",\"error\":\"the object number is 1..600, not 0\","
+               "\"exit\":1,\"schema\":1}\n";
+        QTest::newRow("json file")
+            << QStringList{"--json", "show", "{dir}/none"} << 5 << "none"
+            << "{\"command\":\"show\",\"error\":\"{dir}/none: No such file or directory\","
+               "\"exit\":5,\"schema\":1}\n";
+        QTest::newRow("json log file")
+            << QStringList{"--json", "--log-file", "{dir}/no/l", "show", "{good}"} << 1
+            << "log file"
+            << "{\"command\":\"show\",\"error\":\"cannot open the log file {dir}/no/l: No such "
+               "file or directory\",\"exit\":1,\"schema\":1}\n";
+        QTest::newRow("json no port")
+            << QStringList{"--json", "read-setup"} << 3 << "OFF"
+            << "{\"command\":\"read-setup\",\"error\":\"no port chosen: the window's port list "
+               "stands at OFF; give --port\",\"exit\":3,\"schema\":1}\n";
+        // A result that does not reach standard output is no success.
+        QTest::newRow("full disk")
+            << QStringList{"show", "{good}"} << 5 << "standard output: No space left on device"
+            << "-";
+        QTest::newRow("reader gone")
+            << QStringList{"show", "{good}"} << 5 << "standard output: Broken pipe"
+            << "-";
     }
     void exitStatus() {
         QFETCH(QStringList, arguments);
@@ -385,12 +452,23 @@ private slots:
                            dir.filePath(QStringLiteral("profile")));
         QProcess cli;
         cli.setProcessEnvironment(environment);
+        if (QTest::currentDataTag() == QLatin1String("full disk"))
+            cli.setStandardOutputFile(QStringLiteral("/dev/full"));
+        if (QTest::currentDataTag() == QLatin1String("reader gone"))
+            cli.setChildProcessModifier([] {
+                int ends[2];
+                if (::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
+                    ::close(ends[0]);
+            });
         cli.start(QStringLiteral(KELVARIN_CLI_EXE), arguments);
         QVERIFY(cli.waitForFinished(30000));
         const QString errText = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), exitCode);
         QVERIFY2(errText.contains(err), qPrintable(errText));
-        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out);
+        if (out != QLatin1String("-"))
+            QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
+                     out.replace(QStringLiteral("{dir}"), dir.path()));
         QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("good"))).size(), qint64(good.size()));
     }
 
@@ -401,38 +479,83 @@ private slots:
         rig.runner->OnObjectShown({7, 12, 34, 1});
         rig.runner->OnFinished(Outcome::Completed);
         QCOMPARE(rig.requests, (QStringList{"open COM1", "read 7", "close", "done 0"}));
-        QCOMPARE(rig.out, QStringLiteral(R"({"command":"read-number","learned":true,)"
-                                         R"("object":7,"transmitter":"034.012"})"
+        QCOMPARE(rig.out, QStringLiteral(R"({"command":"read-number","exit":0,"learned":true,)"
+                                         R"("object":7,"schema":1,"transmitter":"034.012"})"
                                          "\n"));
     }
 
+    // How a console command ends when it does not end well: the port closed, the
+    // status, why on standard error, and with --json the one object saying so.
     void runnerEnds_data() {
-        QTest::addColumn<int>("outcome"); // -1: the port fails to open
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("blocks");       // the progress shown of a base operation
+        QTest::addColumn<int>("outcome");      // -1: the port fails to open, -2: SIGTERM
+        QTest::addColumn<QList<int>>("shown"); // the object reply shown: number, bytes 1, 2
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("err");
-        QTest::newRow("no answer") << int(Outcome::NoAnswer) << "close done 2"
-                                   << "did not answer";
-        QTest::newRow("declined") << int(Outcome::Declined) << "close done 6"
+        const QStringList write7{"write-number", "7", "1.2"};
+        QTest::newRow("no answer")
+            << write7 << 0 << int(Outcome::NoAnswer) << QList<int>() << "close done 2"
+            << "did not answer";
+        QTest::newRow("declined") << write7 << 0 << int(Outcome::Declined) << QList<int>()
+                                  << "close done 6"
                                   << "not overwritten";
         // Completed without an object reply shown: no result is made up.
-        QTest::newRow("nothing shown") << int(Outcome::Completed) << "close done 2"
-                                       << "no object";
-        QTest::newRow("port fails") << -1 << "open COM1 done 3"
+        QTest::newRow("nothing shown")
+            << write7 << 0 << int(Outcome::Completed) << QList<int>() << "close done 2"
+            << "no object";
+        QTest::newRow("not stored")
+            << write7 << 0 << int(Outcome::Completed) << QList<int>{7, 255, 255} << "close done 7"
+            << "reports object 007 as 255.255, not 001.002 as written";
+        QTest::newRow("another object")
+            << write7 << 0 << int(Outcome::Completed) << QList<int>{8, 1, 2} << "close done 7"
+            << "reports object 008 as 002.001";
+        QTest::newRow("port fails") << write7 << 0 << -1 << QList<int>() << "open COM1 done 3"
                                     << "COM1 (/dev/ttyS0) cannot be opened: Permission denied";
+        QTest::newRow("write-base, no answer")
+            << QStringList{"write-base", "f"} << 28 << int(Outcome::NoAnswer) << QList<int>()
+            << "close done 2"
+            << "did not answer; the console took 280 of the 600 objects";
+        QTest::newRow("write-base, SIGTERM")
+            << QStringList{"write-base", "f"} << 28 << -2 << QList<int>() << "close done 143"
+            << "interrupted; the console took 280 of the 600 objects";
     }
     void runnerEnds() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, blocks);
         QFETCH(int, outcome);
+        QFETCH(QList<int>, shown);
         QFETCH(QString, ending);
         QFETCH(QString, err);
-        RunnerRig rig;
-        rig.Make({"write-number", "7", "1.2"}, false, false, nullptr, outcome >= 0);
-        if (outcome < 0)
-            rig.runner->OnPortFailed("COM1", "/dev/ttyS0", "Permission denied");
-        else
-            rig.runner->OnFinished(Outcome(outcome));
-        QCOMPARE(rig.requests.mid(rig.requests.size() - 2).join(' '), ending);
-        QVERIFY2(rig.err.contains(err), qPrintable(rig.err));
-        QCOMPARE(rig.out, QString());
+        for (const bool json : {false, true}) {
+            RunnerRig rig;
+            rig.Make(arguments + (json ? QStringList{"--json"} : QStringList{}), false, false,
+                     nullptr, outcome != -1);
+            for (int position = 1; position <= blocks; ++position)
+                rig.runner->OnProgressShown(position, 60);
+            if (shown.size() == 3)
+                rig.runner->OnObjectShown({shown[0], shown[1], shown[2], 1});
+            if (outcome == -1) {
+                rig.runner->OnPortFailed("COM1", "/dev/ttyS0", "Permission denied");
+            } else if (outcome == -2) {
+                rig.runner->OnInterrupted(SIGTERM);
+            } else {
+                rig.runner->OnProgressShown(0, 60); // the give-up sets the bar back
+                rig.runner->OnFinished(Outcome(outcome));
+            }
+            QCOMPARE(rig.requests.mid(rig.requests.size() - 2).join(' '), ending);
+            QVERIFY2(rig.err.contains(err), qPrintable(rig.err));
+            if (json) {
+                const QJsonObject object = QJsonDocument::fromJson(rig.out.toUtf8()).object();
+                QCOMPARE(object["exit"].toInt(), ending.section(' ', -1).toInt());
+                QCOMPARE(object["schema"].toInt(), 1);
+                QVERIFY(object["error"].toString().contains(err));
+                QCOMPARE(object["objects"].toInt(), blocks * 10);
+            } else {
+                // What the console reported goes out all the same.
+                QCOMPARE(rig.out.isEmpty(), shown.isEmpty());
+            }
+        }
     }
 
     void runnerOverwrite_data() {
@@ -478,7 +601,7 @@ private slots:
         QTRY_COMPARE(rig.requests.last(), QStringLiteral("setup 3 0 2 7"));
         rig.runner->OnSettingsShown({3, 0, 2, 7, 1, 5});
         rig.runner->OnFinished(Outcome::Completed);
-        QVERIFY(rig.out.contains(QStringLiteral("relay      СБРОС\n")));
+        QVERIFY(rig.out.contains(QStringLiteral("relay      СБРОС (reset)\n")));
         QCOMPARE(rig.requests.last(), QStringLiteral("done 0"));
     }
 
@@ -501,7 +624,7 @@ private slots:
         rig.objectBase.deviceTable = *Base({{7, 12, 34}});
         rig.objectBase.deviceBaseComplete = complete ? 1 : 0;
         if (interrupted)
-            rig.runner->OnInterrupted();
+            rig.runner->OnInterrupted(SIGINT);
         rig.runner->OnFinished(Outcome::Completed); // too late after Ctrl+C
         QCOMPARE(rig.requests.mid(1).join(' '),
                  QStringLiteral("read-base close done %1").arg(exitCode));
@@ -551,12 +674,72 @@ private slots:
         QCOMPARE(QString::fromUtf8(log.readAll()), line + '\n');
     }
 
+    // The bash completion, run in bash as the shell runs it: words so far, the last
+    // one being completed, and what it offers.
+    void completion_data() {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("offered");
+        const auto names = [](std::span<const char* const> items) {
+            QStringList texts;
+            for (const char* item : items)
+                texts << QString::fromLatin1(item);
+            return texts;
+        };
+        QTest::newRow("commands") << QStringList{"re"}
+                                  << QStringList{"read-base", "read-number", "read-setup"};
+        QTest::newRow("after an option")
+            << QStringList{"--demo", "wr"}
+            << QStringList{"write-base", "write-number", "write-setup"};
+        QTest::newRow("help COMMAND") << QStringList{"help", "sh"} << QStringList{"show"};
+        QTest::newRow("options") << QStringList{"read-base", "--fo"} << QStringList{"--force"};
+        QTest::newRow("port") << QStringList{"--port", "CO"}
+                              << QStringList{"COM1", "COM2", "COM3", "COM4"};
+        QTest::newRow("port=") << QStringList{"--port", "=", "COM"}
+                               << QStringList{"COM1", "COM2", "COM3", "COM4"};
+        QTest::newRow("mode") << QStringList{"write-setup", "--mode", ""} << names(modeNames);
+        QTest::newRow("period") << QStringList{"write-setup", "--period", ""} << names(periodNames);
+        QTest::newRow("relay") << QStringList{"write-setup", "--relay", ""} << names(relayNames);
+        QTest::newRow("backlight")
+            << QStringList{"write-setup", "--backlight", ""} << names(backlightNames);
+        QTest::newRow("file") << QStringList{"--port", "COM1", "read-base", "{dir}/ba"}
+                              << QStringList{"{dir}/base.kvb"};
+        QTest::newRow("second file")
+            << QStringList{"diff", "{dir}/base.kvb", "{dir}/b"} << QStringList{"{dir}/base.kvb"};
+        QTest::newRow("no third file")
+            << QStringList{"diff", "{dir}/base.kvb", "{dir}/base.kvb", "{dir}/b"} << QStringList{};
+    }
+    void completion() {
+        QFETCH(QStringList, words);
+        QFETCH(QStringList, offered);
+        QTemporaryDir dir;
+        WriteFile(dir.filePath(QStringLiteral("base.kvb")), {});
+        words.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+        offered.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+        QProcess bash;
+        bash.start(QStringLiteral("bash"),
+                   QStringList{"--norc", "--noprofile", "-c",
+                               "source \"$0\" && function=$(complete -p kelvarin-cli) && "
+                               "function=${function#*-F } && COMP_WORDS=(kelvarin-cli \"$@\") && "
+                               "COMP_CWORD=$# && ${function%% *} && printf '%s\\n' "
+                               "\"${COMPREPLY[@]}\"",
+                               KELVARIN_CLI_COMPLETION} +
+                       words);
+        QVERIFY(bash.waitForFinished(10000));
+        QCOMPARE(bash.readAllStandardError(), QByteArray());
+        QStringList got =
+            QString::fromUtf8(bash.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        got.sort();
+        offered.sort();
+        QCOMPARE(got, offered);
+    }
+
     void ctrlCReachesTheEventLoop() {
         CInterruptWatch watch;
         QVERIFY(watch.IsWatching());
         QSignalSpy interrupted(&watch, &CInterruptWatch::interrupted);
         std::raise(SIGINT);
         QVERIFY(interrupted.wait(5000));
+        QCOMPARE(interrupted[0][0].toInt(), SIGINT);
     }
 };
 

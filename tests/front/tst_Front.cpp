@@ -1,13 +1,23 @@
 #include "common/CoreTestMain.h"
 
+#include "base/BaseFileCodec.h"
+#include "base/NativePath.h"
 #include "exchange/CExchangeSession.h"
+#include "front/BaseFiles.h"
 #include "front/CPortList.h"
 #include "front/PortChoice.h"
 #include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
+
+#include <grp.h>
+#include <sys/fsuid.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +51,111 @@ CPortMapping MapCom1(const std::string& path) {
     return mapping;
 }
 
+// Root passes every permission check: the file cases run as nobody then.
+constexpr uid_t nobody = 65534;
+bool AsRoot() {
+    return ::geteuid() == 0;
+}
+
+// The file a path leads to, told apart from any other put there: kind, inode and
+// time of the last change. Empty when there is none.
+QString Identity(const QByteArray& path) {
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        return {};
+    return QStringLiteral("%1 %2 %3.%4")
+        .arg(status.st_mode & S_IFMT)
+        .arg(status.st_ino)
+        .arg(status.st_mtim.tv_sec)
+        .arg(status.st_mtim.tv_nsec);
+}
+
+QByteArray BaseBytes(uint8_t seed) {
+    ObjectTable table{};
+    for (int k = 1; k <= objectCount; ++k)
+        table[k] = {k, uint8_t(seed + k), 255};
+    const BaseFileBytes bytes = EncodeBaseFile(table);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// By the name's bytes: Qt's files would take a name that is not UTF-8 for another.
+bool WriteBytes(const QByteArray& path, const QByteArray& bytes, mode_t mode = 0666) {
+    std::FILE* file = std::fopen(path.constData(), "wb");
+    const bool written = file && std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()),
+                                             file) == std::size_t(bytes.size());
+    return file && std::fclose(file) == 0 && written && ::chmod(path.constData(), mode) == 0;
+}
+
+QByteArray ReadBytes(const QByteArray& path) {
+    QByteArray bytes(8192, '\0');
+    std::FILE* file = std::fopen(path.constData(), "rb");
+    bytes.resize(file ? qsizetype(std::fread(bytes.data(), 1, std::size_t(bytes.size()), file))
+                      : 0);
+    if (file)
+        std::fclose(file);
+    return bytes;
+}
+
+// One file case set up in its own folder: the path a front end is given, and the
+// files of the run (--log-file, --trace-file).
+struct FileCase {
+    QTemporaryDir dir;
+    QByteArray path;
+    QList<RunFile> runFiles;
+    QString mountPoint; // a small file system filled up, unmounted at the end
+
+    // False where this system does not allow the case.
+    bool Prepare(const QString& kind, bool save) {
+        const QByteArray folder = QFile::encodeName(dir.path());
+        ::chmod(folder.constData(), 0777);
+        path = folder + "/base";
+        if (kind == "FIFO")
+            return ::mkfifo(path.constData(), 0666) == 0;
+        if (kind == "device") {
+            path = "/dev/null";
+            return true;
+        }
+        if (kind == "folder")
+            return ::mkdir(path.constData(), 0777) == 0;
+        if (kind == "empty name") {
+            path.clear();
+            return true;
+        }
+        if (kind.startsWith("read-only folder")) {
+            const QByteArray locked = folder + "/locked";
+            path = locked + "/base";
+            return ::mkdir(locked.constData(), 0777) == 0 &&
+                   (kind.endsWith("new file") || WriteBytes(path, BaseBytes(9))) &&
+                   ::chmod(locked.constData(), 0555) == 0;
+        }
+        if (kind == "full disk") {
+            mountPoint = dir.filePath(QStringLiteral("full"));
+            path = QFile::encodeName(mountPoint) + "/base";
+            // Three pages: the old file takes two, a filler the third.
+            if (!QDir().mkdir(mountPoint) ||
+                ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0,
+                        "size=12k,mode=0777") != 0) {
+                mountPoint.clear();
+                return false;
+            }
+            return WriteBytes(path, BaseBytes(9)) &&
+                   WriteBytes(QFile::encodeName(mountPoint) + "/filler", QByteArray(4096, 'x'));
+        }
+        if (kind == "not UTF-8")
+            path = folder + "/base\xff.kvb";
+        if (kind == "log file" || kind == "trace file")
+            runFiles.append({PathFromNative(path), kind.section(' ', 0, 0)});
+        if (kind == "not UTF-8" && save)
+            return true;
+        return WriteBytes(path, BaseBytes(9), kind == "read-only file" ? 0444 : 0666);
+    }
+    ~FileCase() {
+        if (!mountPoint.isEmpty())
+            ::umount(QFile::encodeName(mountPoint).constData());
+        ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("locked"))).constData(), 0755);
+    }
+};
+
 } // namespace
 
 // What both front ends share: the choice of port, ...
@@ -57,6 +172,8 @@ private slots:
     void pickedPort();
     void portChoice_data();
     void portChoice();
+    void baseFiles_data();
+    void baseFiles();
 };
 
 void TestFront::storedPort_data() {
@@ -154,6 +271,121 @@ void TestFront::portChoice() {
     QCOMPARE(error.isEmpty(), chosen);
     QCOMPARE(Profile().allKeys(), keysBefore);
     Profile().clear();
+}
+
+// Every file case meets both front ends through the shared layer: the window's
+// document as File > Open and Save give it a name, and kelvarin-cli's write-base
+// (an open) and read-base (a save), run as a user would run it.
+void TestFront::baseFiles_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("reason"); // in both front ends' words; empty when it goes through
+    QTest::addColumn<bool>("window");    // false: the window's dialog asks about it instead
+    const auto row = [](const char* kind, bool save, const char* reason, bool window = true) {
+        QTest::addRow("%s, %s", save ? "save" : "open", kind)
+            << QString(kind) << save << QString(reason) << window;
+    };
+    for (const bool save : {false, true}) {
+        row("FIFO", save, "named pipe");
+        row("device", save, "character device");
+        row("folder", save, "folder");
+        row("not UTF-8", save, "");
+        row("empty name", save, "No file name");
+    }
+    row("log file", true, "the log file of this run");
+    row("trace file", false, "the trace file of this run");
+    row("read-only file", true, "Permission denied");
+    row("read-only folder, writable file", true, ""); // rewritten in place
+    row("read-only folder, new file", true, "Permission denied");
+    row("exists", true, "--force replaces it", false);
+    row("full disk", true, "No space left on device");
+}
+
+void TestFront::baseFiles() {
+    QFETCH(QString, kind);
+    QFETCH(bool, save);
+    QFETCH(QString, reason);
+    QFETCH(bool, window);
+    // What the console holds, and what a window that read it holds.
+    ObjectTable console{};
+    for (int k = 1; k <= objectCount; ++k)
+        console[k] = {k, 255, 255};
+    const BaseFileBytes consoleBytes = EncodeBaseFile(console);
+    const QByteArray saved(reinterpret_cast<const char*>(consoleBytes.data()), 7212);
+
+    for (const bool cli : {false, true}) {
+        if (!cli && !window)
+            continue;
+        FileCase file;
+        if (!file.Prepare(kind, save))
+            QSKIP("this system does not allow the case here");
+        const QString before = Identity(file.path);
+        const QString path = PathFromNative(file.path);
+        QString said;
+        bool done = false;
+        if (cli) {
+            CSimPty sim;
+            sim.Start();
+            ::chmod(sim.SlavePath().c_str(), 0666);
+            QStringList arguments{QStringLiteral("--port=%1").arg(sim.SlavePath().c_str())};
+            for (const RunFile& runFile : file.runFiles)
+                arguments << "--" + runFile.role + "-file" << runFile.path;
+            arguments << (save ? "read-base" : "write-base");
+            if (save && kind != "exists")
+                arguments << "--force";
+            // The name goes as its bytes: bash turns each \xHH back into the byte.
+            QString escaped;
+            for (const char byte : file.path)
+                escaped += uint8_t(byte) < 0x80 ? QString(QChar(byte))
+                                                : QString::asprintf("\\x%02x", uint8_t(byte));
+            QProcess program;
+            program.setChildProcessModifier([] {
+                ::setsid();
+                if (AsRoot() && (::setgroups(0, nullptr) || ::setgid(nobody) || ::setuid(nobody)))
+                    ::_exit(99);
+            });
+            program.start("bash", QStringList{"-c",
+                                              "exec \"$0\" \"${@:1:$#-1}\" "
+                                              "\"$(printf '%b' \"${!#}\")\"",
+                                              KELVARIN_CLI_EXE} +
+                                      arguments + QStringList{escaped});
+            QVERIFY(program.waitForFinished(60000));
+            said = QString::fromUtf8(program.readAllStandardError());
+            QCOMPARE(program.exitCode(), reason.isEmpty() ? 0 : 5);
+            done = program.exitCode() == 0;
+            // A refusal comes before the port is opened, but for a disk found full.
+            if (!done && kind != "full disk") {
+                QVERIFY2(!said.contains(QStringLiteral("Подключен порт")), qPrintable(said));
+                QVERIFY(sim.Requests().empty());
+            }
+        } else {
+            CObjectBase objectBase;
+            objectBase.deviceTable = console;
+            objectBase.deviceBaseComplete = 1;
+            CKelvarinDoc doc(objectBase);
+            QObject::connect(&doc, &CKelvarinDoc::reported,
+                             [&said](CKelvarinDoc::Report, const QString& text) { said += text; });
+            if (AsRoot())
+                ::setfsuid(nobody);
+            done =
+                save ? SaveDocumentFile(doc, path, file.runFiles) == CKelvarinDoc::SaveResult::Saved
+                     : OpenDocumentFile(doc, path, file.runFiles) ==
+                           CKelvarinDoc::OpenResult::Opened;
+            if (AsRoot())
+                ::setfsuid(0);
+            QCOMPARE(objectBase.fileBaseLoaded, done ? 1 : 0);
+        }
+        QVERIFY2(said.contains(reason), qPrintable(said));
+        QCOMPARE(done, reason.isEmpty());
+        if (!done || !save) {
+            QCOMPARE(Identity(file.path), before);
+            continue;
+        }
+        QCOMPARE(ReadBytes(file.path), saved);
+        // Where no file can be made beside it, the file is rewritten where it stands.
+        if (!before.isEmpty())
+            QCOMPARE(Identity(file.path).section(' ', 1, 1), before.section(' ', 1, 1));
+    }
 }
 
 KELVARIN_CORE_TEST_MAIN(TestFront)
