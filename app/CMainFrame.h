@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/CPortMapping.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
@@ -16,7 +18,6 @@ class CLineTrace;
 class CLogFile;
 class CObjectBaseModel;
 class CPortList;
-class CPortMapping;
 class CRecentFileList;
 struct CObjectBase;
 class QAction;
@@ -84,6 +85,7 @@ private:
 
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;
+    const CPortMapping portMapping; // as the session got it, for what the status bar says
     std::unique_ptr<CExchangeSession> session;
     std::unique_ptr<CPortList> portList;
     CKelvarinView* view = nullptr;

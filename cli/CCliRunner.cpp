@@ -2,6 +2,7 @@
 
 #include "cli/BaseFiles.h"
 #include "exchange/EditorMapping.h"
+#include "front/PortTexts.h"
 #include "link/CLogFile.h"
 
 #include <QMetaObject>
@@ -61,6 +62,7 @@ void CCliRunner::StartOperation() {
         break;
     case CliCommand::Show:
     case CliCommand::Diff:
+    case CliCommand::Ports:
         break;
     }
 }
@@ -119,7 +121,7 @@ void CCliRunner::OnFinished(Outcome outcome) {
         return;
     switch (outcome) {
     case Outcome::NoAnswer:
-        Fail(exitNoAnswer, QStringLiteral("the console did not answer"));
+        Fail(exitNoAnswer, NoAnswerText(port.portName, port.devicePath, port.mapping));
         return;
     case Outcome::Declined:
         Fail(exitDeclined, QStringLiteral("object %1 was not overwritten")
@@ -208,6 +210,7 @@ void CCliRunner::Complete() {
         return;
     case CliCommand::Show:
     case CliCommand::Diff:
+    case CliCommand::Ports:
         return;
     }
 }

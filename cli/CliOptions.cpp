@@ -12,7 +12,7 @@ namespace {
 struct CommandForm {
     const char* name;
     CliCommand command;
-    int argumentCount;
+    int argumentCount; // -1: any number
 };
 
 constexpr CommandForm commandForms[] = {
@@ -25,6 +25,7 @@ constexpr CommandForm commandForms[] = {
     {"write-setup", CliCommand::WriteSetup, 0},
     {"show", CliCommand::Show, 1},
     {"diff", CliCommand::Diff, 2},
+    {"ports", CliCommand::Ports, -1},
 };
 
 const char* const commandsText =
@@ -38,7 +39,9 @@ const char* const commandsText =
     "  write-setup [--mode M] [--period P] [--relay R] [--backlight B]\n"
     "                            reads the settings first, changes only the ones given, writes\n"
     "  show FILE                 a base file's learned objects (no console needed)\n"
-    "  diff FILE1 FILE2          the objects that differ between two base files (no console)\n";
+    "  diff FILE1 FILE2          the objects that differ between two base files (no console)\n"
+    "  ports [PORT...] [--probe] the serial ports, the COM names that lead to them and whether\n"
+    "                            they can be opened; --probe asks each free one for the console\n";
 
 // Decimal digits only (no sign, no blanks), at most maxDigits of them.
 bool ParseDigits(const QString& text, int maxDigits, int& value) {
@@ -129,6 +132,10 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("write-number: overwrite an object that is already learned."));
     const QCommandLineOption forceOption(QStringLiteral("force"),
                                          QStringLiteral("read-base: replace FILE if it exists."));
+    const QCommandLineOption probeOption(
+        QStringLiteral("probe"),
+        QStringLiteral("ports: send one \"Read Setup\" on each free port and show which answers "
+                       "as a console."));
     const QCommandLineOption modeOption(
         QStringLiteral("mode"),
         QStringLiteral("write-setup: console mode, 0..2 or %1.").arg(Joined(modeTexts)),
@@ -147,7 +154,8 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("B"));
     for (const QCommandLineOption& option :
          {portOption, demoOption, traceFileOption, logFileOption, jsonOption, quietOption,
-          yesOption, forceOption, modeOption, periodOption, relayOption, backlightOption})
+          yesOption, forceOption, probeOption, modeOption, periodOption, relayOption,
+          backlightOption})
         parser.addOption(option);
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("One of the commands above, with its arguments."),
@@ -183,7 +191,7 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     }
     if (!form)
         return usageError(QStringLiteral("unknown command %1").arg(options.commandName));
-    if (positional.size() != form->argumentCount)
+    if (form->argumentCount >= 0 && positional.size() != form->argumentCount)
         return usageError(QStringLiteral("%1 takes %2 argument(s), not %3")
                               .arg(options.commandName)
                               .arg(form->argumentCount)
@@ -212,6 +220,14 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     }
     case CliCommand::ReadSetup:
     case CliCommand::WriteSetup:
+        break;
+    case CliCommand::Ports:
+        for (const QString& name : positional) {
+            if (!IsPortForm(name) || name.contains(QLatin1Char('=')))
+                return usageError(
+                    QStringLiteral("ports takes COM1..COM4 or device paths, not %1").arg(name));
+            options.portsNamed << (name.contains(QLatin1Char('/')) ? name : name.toUpper());
+        }
         break;
     default:
         options.files = positional;
@@ -256,6 +272,9 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     options.force = parser.isSet(forceOption);
     if (options.force && options.command != CliCommand::ReadBase)
         return usageError(QStringLiteral("--force belongs to read-base"));
+    options.probe = parser.isSet(probeOption);
+    if (options.probe && options.command != CliCommand::Ports)
+        return usageError(QStringLiteral("--probe belongs to ports"));
     options.port = parser.value(portOption);
     options.demo = parser.isSet(demoOption);
     if (!options.port.isEmpty() && !IsPortForm(options.port))

@@ -40,11 +40,11 @@ QString NumberText(uint8_t byte1, uint8_t byte2) {
     return QString::fromStdString(::TransmitterText(byte1, byte2));
 }
 
-QString VersionText(const SetupShown& settings) {
-    return QString::asprintf("%01d.%02d", settings.versionMajor, settings.versionMinor);
-}
-
 } // namespace
+
+QString VersionText(int versionMajor, int versionMinor) {
+    return QString::asprintf("%01d.%02d", versionMajor, versionMinor);
+}
 
 QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2) {
     return QString::asprintf("%03d  ", objectNumber) + NumberText(byte1, byte2) +
@@ -66,7 +66,7 @@ QString SetupLines(const SetupShown& settings) {
              ItemText(PeriodItemJson(settings.periodCode), settings.periodCode),
              ItemText(ListItemJson(relayTexts, settings.relayCode), settings.relayCode),
              ItemText(ListItemJson(backlightTexts, settings.backlightCode), settings.backlightCode),
-             VersionText(settings));
+             VersionText(settings.versionMajor, settings.versionMinor));
 }
 
 QJsonObject SetupJson(const QString& command, const SetupShown& settings) {
@@ -83,7 +83,7 @@ QJsonObject SetupJson(const QString& command, const SetupShown& settings) {
                          {QStringLiteral("text"), PeriodItemJson(periodCode)}}},
             {QStringLiteral("relay"), ListSettingJson(relayTexts, settings.relayCode)},
             {QStringLiteral("backlight"), ListSettingJson(backlightTexts, settings.backlightCode)},
-            {QStringLiteral("version"), VersionText(settings)}};
+            {QStringLiteral("version"), VersionText(settings.versionMajor, settings.versionMinor)}};
 }
 
 QString LearnedLines(const ObjectTable& table) {

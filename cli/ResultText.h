@@ -22,6 +22,8 @@ QJsonObject ObjectJson(const QString& command, int objectNumber, uint8_t byte1, 
 // shown as the code itself.
 QString SetupLines(const SetupShown& settings);
 QJsonObject SetupJson(const QString& command, const SetupShown& settings);
+// The console's version as its settings reply carries it: "1.05".
+QString VersionText(int versionMajor, int versionMinor);
 
 // The learned objects of a table, one a line: "007  034.012".
 QString LearnedLines(const ObjectTable& table);

@@ -6,9 +6,11 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
 #include "cli/FileCommands.h"
+#include "cli/PortsCommand.h"
 #include "exchange/CExchangeSession.h"
 #include "front/CFrontEndStart.h"
 #include "front/FrontEndOptions.h"
+#include "front/RunHeader.h"
 #include "sim/DemoConsole.h"
 
 #include <QCoreApplication>
@@ -38,10 +40,11 @@ std::optional<bool> AskOnTerminal(const QString& question) {
 
 // Runs a console command on an exchange session of its own until the runner is done.
 int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
-                 CFrontEndStart& start) {
+                 CFrontEndStart& start, const QString& operation) {
     if (options.demo) {
         QString error;
         if (!start.StartDemo(port.mapping, error)) {
+            start.WriteHeader(operation, {}, {});
             PrintTo(stderr, error);
             return exitPortFailed;
         }
@@ -52,6 +55,7 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
         // the log names the device that was opened.
         port.mapping.SetOverride(port.devicePath, port.devicePath);
     }
+    start.WriteHeader(operation, port.portName, port.devicePath);
 
     CExchangeSession session(objectBase, port.mapping);
     session.SetTrace(start.Trace());
@@ -71,7 +75,8 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
     return runner.ExitCode();
 }
 
-CliResult RunCommand(const CliOptions& options) {
+// operation: the command line after the program's name, for the files' header.
+CliResult RunCommand(const CliOptions& options, const QString& operation) {
     // Either file that cannot be opened ends the program at start, before any
     // other file or the port is touched.
     CFrontEndStart start(QStringLiteral("kelvarin-cli"));
@@ -79,17 +84,29 @@ CliResult RunCommand(const CliOptions& options) {
     if (!start.OpenFiles(options.logFilePath, options.traceFilePath, error))
         return {exitUsage, {}, error};
 
-    if (options.command == CliCommand::Show)
+    // Commands without a console have no port for the header.
+    switch (options.command) {
+    case CliCommand::Show:
+        start.WriteHeader(operation, {}, {});
         return RunShow(options);
-    if (options.command == CliCommand::Diff)
+    case CliCommand::Diff:
+        start.WriteHeader(operation, {}, {});
         return RunDiff(options);
+    case CliCommand::Ports:
+        start.WriteHeader(operation, {}, {});
+        return RunPorts(options, start);
+    default:
+        break;
+    }
 
     CObjectBase objectBase;
     PortChoice port;
     CliResult stop;
-    if (!PrepareConsoleCommand(options, objectBase, port, stop))
+    if (!PrepareConsoleCommand(options, objectBase, port, stop)) {
+        start.WriteHeader(operation, {}, {});
         return stop;
-    return {RunOnConsole(options, objectBase, port, start), {}, {}};
+    }
+    return {RunOnConsole(options, objectBase, port, start, operation), {}, {}};
 }
 
 } // namespace
@@ -102,7 +119,7 @@ int main(int argc, char** argv) {
     CliOptions options;
     CliResult result;
     if (ParseCliArguments(QCoreApplication::arguments(), options, result))
-        result = RunCommand(options);
+        result = RunCommand(options, CommandText(QCoreApplication::arguments().mid(1)));
     PrintTo(stdout, result.out);
     PrintTo(stderr, result.err);
     return result.exitCode;
