@@ -27,7 +27,7 @@ namespace {
 
 // The parsed options in a few words, so that a row can name what it expects.
 QString Describe(const CliOptions& o) {
-    QStringList parts = QStringList{o.commandName} + o.files;
+    QStringList parts = QStringList{o.commandName} + o.files + o.portsNamed;
     if (o.command == CliCommand::ReadNumber || o.command == CliCommand::WriteNumber)
         parts << QString::number(o.objectNumber);
     if (o.command == CliCommand::WriteNumber)
@@ -41,7 +41,8 @@ QString Describe(const CliOptions& o) {
             parts << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(*code);
     if (!o.port.isEmpty())
         parts << QStringLiteral("port=") + o.port;
-    for (const auto& [name, set] : {std::pair{"demo", o.demo}, {"yes", o.yes}, {"force", o.force}})
+    for (const auto& [name, set] :
+         {std::pair{"demo", o.demo}, {"yes", o.yes}, {"force", o.force}, {"probe", o.probe}})
         if (set)
             parts << QLatin1String(name);
     return parts.join(QLatin1Char(' '));
@@ -167,6 +168,9 @@ private slots:
                                           << "read-setup port=COM1=/dev/pts/3";
         QTest::newRow("flags") << QStringList{"--demo", "--yes", "read-base", "x", "--force"}
                                << "read-base x demo yes force";
+        QTest::newRow("ports") << QStringList{"ports"} << "ports";
+        QTest::newRow("ports named") << QStringList{"ports", "com2", "/dev/ttyUSB0", "--probe"}
+                                     << "ports COM2 /dev/ttyUSB0 probe";
     }
     void accepted() {
         QFETCH(QStringList, arguments);
@@ -205,6 +209,9 @@ private slots:
         QTest::newRow("COM5") << QStringList{"--port", "COM5", "read-setup"} << "--port takes";
         QTest::newRow("demo, port")
             << QStringList{"--demo", "--port", "COM1", "read-setup"} << "--demo";
+        QTest::newRow("probe elsewhere") << QStringList{"read-setup", "--probe"} << "--probe";
+        QTest::newRow("ports, mapping") << QStringList{"ports", "COM1=/dev/x"} << "ports takes";
+        QTest::newRow("ports, bare name") << QStringList{"ports", "ttyUSB0"} << "ports takes";
         QTest::newRow("port twice")
             << QStringList{"--port", "COM1", "--port", "COM2", "read-setup"} << "more than once";
     }
@@ -232,9 +239,10 @@ private slots:
         for (const QRegularExpressionMatch& match : optionLine.globalMatch(stop.out))
             named << match.captured(1);
         named.sort();
-        QCOMPARE(named, (QStringList{"--backlight", "--demo", "--force", "--help", "--help-all",
-                                     "--json", "--log-file", "--mode", "--period", "--port",
-                                     "--quiet", "--relay", "--trace-file", "--version", "--yes"}));
+        QCOMPARE(named,
+                 (QStringList{"--backlight", "--demo", "--force", "--help", "--help-all", "--json",
+                              "--log-file", "--mode", "--period", "--port", "--probe", "--quiet",
+                              "--relay", "--trace-file", "--version", "--yes"}));
         QFile manual(QStringLiteral(KELVARIN_CLI_MANUAL));
         QVERIFY(manual.open(QIODevice::ReadOnly));
         const QString page = QString::fromUtf8(manual.readAll()).remove(QLatin1Char('\\'));
@@ -436,7 +444,7 @@ private slots:
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("err");
         QTest::newRow("no answer") << int(Outcome::NoAnswer) << "close done 2"
-                                   << "did not answer";
+                                   << "did not answer on COM1 (/dev/ttyS0, only its default";
         QTest::newRow("declined") << int(Outcome::Declined) << "close done 6"
                                   << "not overwritten";
         // Completed without an object reply shown: no result is made up.
