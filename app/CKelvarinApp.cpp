@@ -4,6 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/Profile.h"
 #include "front/FrontEndOptions.h"
+#include "front/PortChoice.h"
+#include "front/RunHeader.h"
 #include "sim/DemoConsole.h"
 
 namespace {
@@ -29,6 +31,14 @@ bool CKelvarinApp::InitInstance(const QStringList& arguments, int& exitCode) {
         PrintTo(stderr, error);
         return false;
     }
+    // The port the window opens at start, as its port list will choose it.
+    PortChoice startPort;
+    startPort.mapping = commandLine.portMapping;
+    if (!ChoosePort(start.IsDemo() ? demoPortName : QString(), startPort, error))
+        startPort = {};
+    const QString options = CommandText(arguments.mid(1));
+    start.WriteHeader(options.isEmpty() ? QStringLiteral("window") : "window " + options,
+                      startPort.portName, startPort.devicePath);
 
     frame = std::make_unique<CMainFrame>(
         doc, objectBase, recentFiles, commandLine.portMapping, start.LogFile(), start.Trace(),

@@ -8,6 +8,7 @@
 #include "base/NativePath.h"
 #include "exchange/CExchangeSession.h"
 #include "front/CPortList.h"
+#include "front/PortTexts.h"
 #include "link/CLogFile.h"
 #include "panel/CBaseWindow.h"
 #include "panel/CKelvarinView.h"
@@ -65,7 +66,7 @@ QPoint MaximisedPosition(const QSize& screenSize) {
 CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileList& recentFiles,
                        const CPortMapping& portMapping, CLogFile* logFile, CLineTrace* trace,
                        const QString& demoPort, const QList<RunFile>& runFiles)
-    : doc(doc), recentFiles(recentFiles), runFiles(runFiles),
+    : doc(doc), recentFiles(recentFiles), runFiles(runFiles), portMapping(portMapping),
       session(std::make_unique<CExchangeSession>(objectBase, portMapping)),
       portList(std::make_unique<CPortList>(*session)) {
     setWindowIcon(KelvarinIcon("kelvarin"));
@@ -86,6 +87,12 @@ CMainFrame::CMainFrame(CKelvarinDoc& doc, CObjectBase& objectBase, CRecentFileLi
     view = new CKelvarinView(*session, *portList, logFile, this);
     setCentralWidget(view);
     connect(session.get(), &CExchangeSession::statusMessage, this, &CMainFrame::ShowPortStatus);
+    // The log says "Нет связи с ПЦН"; the status bar says which device was asked.
+    connect(session.get(), &CExchangeSession::finished, this, [this](Outcome outcome) {
+        if (outcome == Outcome::NoAnswer)
+            ShowPortStatus(NoAnswerText(session->OpenPortName(), session->OpenDevicePath(),
+                                        this->portMapping));
+    });
     connect(session.get(), &CExchangeSession::idleChanged, this, [this](bool idle) {
         exchangeIdle = idle;
         UpdateFileCommands();

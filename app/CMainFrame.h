@@ -1,6 +1,7 @@
 #pragma once
 
 #include "front/BaseFiles.h"
+#include "link/CPortMapping.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -18,7 +19,6 @@ class CLineTrace;
 class CLogFile;
 class CObjectBaseModel;
 class CPortList;
-class CPortMapping;
 class CRecentFileList;
 struct CObjectBase;
 class QAction;
@@ -97,6 +97,7 @@ private:
     CKelvarinDoc& doc;
     CRecentFileList& recentFiles;
     const QList<RunFile> runFiles;
+    const CPortMapping portMapping; // as the session got it, for what the status bar says
     std::unique_ptr<CExchangeSession> session;
     std::unique_ptr<CPortList> portList;
     CKelvarinView* view = nullptr;

@@ -2,6 +2,7 @@
 
 #include "exchange/EditorMapping.h"
 #include "front/BaseFiles.h"
+#include "front/PortTexts.h"
 #include "link/CLogFile.h"
 
 #include <QMetaObject>
@@ -65,6 +66,7 @@ void CCliRunner::StartOperation() {
         break;
     case CliCommand::Show:
     case CliCommand::Diff:
+    case CliCommand::Ports:
         break;
     }
 }
@@ -124,7 +126,8 @@ void CCliRunner::OnFinished(Outcome outcome) {
     switch (outcome) {
     case Outcome::NoAnswer: {
         QJsonObject fields;
-        Fail(exitNoAnswer, QStringLiteral("the console did not answer") + ObjectsTaken(fields),
+        Fail(exitNoAnswer,
+             NoAnswerText(port.portName, port.devicePath, port.mapping) + ObjectsTaken(fields),
              fields);
         return;
     }
@@ -201,6 +204,7 @@ void CCliRunner::Complete() {
         return;
     case CliCommand::Show:
     case CliCommand::Diff:
+    case CliCommand::Ports:
         return;
     }
 }

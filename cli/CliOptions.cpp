@@ -17,7 +17,7 @@ namespace {
 struct CommandForm {
     const char* name;
     CliCommand command;
-    int argumentCount;
+    int argumentCount;       // -1: any number
     const char* arguments;   // as the usage shows them
     const char* summary;     // its line in the list of commands
     const char* description; // what help COMMAND tells besides
@@ -71,6 +71,14 @@ constexpr CommandForm commandForms[] = {
      "the number, the first file's and the second file's. Status 4 when any\n"
      "differ. Needs no console.",
      ""},
+    {"ports", CliCommand::Ports, -1, "[PORT...] [--probe]",
+     "the serial ports and whether they can be opened",
+     "Lists the serial ports (or only the PORTs given, as --port takes them): the\n"
+     "device, its /dev/serial/by-id name, description and serial number where the\n"
+     "system knows them, the COM names that lead to it, and whether it can be\n"
+     "opened now. With --probe, sends one \"Read Setup\" on each free port and\n"
+     "shows which one answers as a console, with its version. Needs no console.",
+     "probe"},
 };
 
 const CommandForm* FindCommand(const QString& name) {
@@ -227,6 +235,10 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("write-number: overwrite an object that is already learned."));
     const QCommandLineOption forceOption(QStringLiteral("force"),
                                          QStringLiteral("read-base: replace FILE if it exists."));
+    const QCommandLineOption probeOption(
+        QStringLiteral("probe"),
+        QStringLiteral("ports: send one \"Read Setup\" on each free port and show which answers "
+                       "as a console."));
     const QCommandLineOption modeOption(QStringLiteral("mode"),
                                         QStringLiteral("write-setup: console mode, %1, or 0..2 "
                                                        "or %2.")
@@ -246,10 +258,10 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
         QStringLiteral("write-setup: backlight, %1, or 0..2 or %2.")
             .arg(Joined(backlightNames), Joined(backlightTexts)),
         QStringLiteral("B"));
-    const QCommandLineOption* const allOptions[] = {&portOption,    &demoOption,  &traceFileOption,
-                                                    &logFileOption, &jsonOption,  &quietOption,
-                                                    &yesOption,     &forceOption, &modeOption,
-                                                    &periodOption,  &relayOption, &backlightOption};
+    const QCommandLineOption* const allOptions[] = {
+        &portOption,   &demoOption,  &traceFileOption, &logFileOption, &jsonOption,
+        &quietOption,  &yesOption,   &forceOption,     &probeOption,   &modeOption,
+        &periodOption, &relayOption, &backlightOption};
     std::map<QString, const QCommandLineOption*> optionsByName;
     for (const QCommandLineOption* option : allOptions) {
         parser.addOption(*option);
@@ -303,7 +315,7 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     const CommandForm* form = FindCommand(options.commandName);
     if (!form)
         return usageError(QStringLiteral("unknown command %1").arg(options.commandName));
-    if (positional.size() != form->argumentCount)
+    if (form->argumentCount >= 0 && positional.size() != form->argumentCount)
         return usageError(QStringLiteral("%1 takes %2 argument(s), not %3")
                               .arg(options.commandName)
                               .arg(form->argumentCount)
@@ -332,6 +344,14 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     }
     case CliCommand::ReadSetup:
     case CliCommand::WriteSetup:
+        break;
+    case CliCommand::Ports:
+        for (const QString& name : positional) {
+            if (!IsPortForm(name) || name.contains(QLatin1Char('=')))
+                return usageError(
+                    QStringLiteral("ports takes COM1..COM4 or device paths, not %1").arg(name));
+            options.portsNamed << (name.contains(QLatin1Char('/')) ? name : name.toUpper());
+        }
         break;
     default:
         options.files = positional;
@@ -379,6 +399,9 @@ bool ParseCliArguments(const QStringList& arguments, CliOptions& options, CliRes
     options.force = parser.isSet(forceOption);
     if (options.force && options.command != CliCommand::ReadBase)
         return usageError(QStringLiteral("--force belongs to read-base"));
+    options.probe = parser.isSet(probeOption);
+    if (options.probe && options.command != CliCommand::Ports)
+        return usageError(QStringLiteral("--probe belongs to ports"));
     options.port = parser.value(portOption);
     options.demo = parser.isSet(demoOption);
     if (!options.port.isEmpty() && !IsPortForm(options.port))

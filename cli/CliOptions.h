@@ -37,6 +37,7 @@ enum class CliCommand {
     WriteSetup,
     Show,
     Diff,
+    Ports,
 };
 
 struct CliOptions {
@@ -56,6 +57,8 @@ struct CliOptions {
     bool quiet = false;
     bool yes = false;
     bool force = false;
+    bool probe = false;     // ports: ask each free port for the console's settings
+    QStringList portsNamed; // ports: only these (COM1..COM4 or device paths)
 };
 
 // What the program prints, and its exit status.

@@ -54,11 +54,11 @@ QString NumberText(uint8_t byte1, uint8_t byte2) {
     return QString::fromStdString(::TransmitterText(byte1, byte2));
 }
 
-QString VersionText(const SetupShown& settings) {
-    return QString::asprintf("%01d.%02d", settings.versionMajor, settings.versionMinor);
-}
-
 } // namespace
+
+QString VersionText(int versionMajor, int versionMinor) {
+    return QString::asprintf("%01d.%02d", versionMajor, versionMinor);
+}
 
 QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2) {
     return QString::asprintf("%03d  ", objectNumber) + NumberText(byte1, byte2) +
@@ -79,7 +79,8 @@ QString SetupLines(const SetupShown& settings) {
         .arg(SettingText(json[QStringLiteral("mode")].toObject()),
              SettingText(json[QStringLiteral("period")].toObject()),
              SettingText(json[QStringLiteral("relay")].toObject()),
-             SettingText(json[QStringLiteral("backlight")].toObject()), VersionText(settings));
+             SettingText(json[QStringLiteral("backlight")].toObject()),
+             VersionText(settings.versionMajor, settings.versionMinor));
 }
 
 QJsonObject SetupJson(const SetupShown& settings) {
@@ -88,7 +89,7 @@ QJsonObject SetupJson(const SetupShown& settings) {
             {QStringLiteral("relay"), ListSettingJson(relayTexts, relayNames, settings.relayCode)},
             {QStringLiteral("backlight"),
              ListSettingJson(backlightTexts, backlightNames, settings.backlightCode)},
-            {QStringLiteral("version"), VersionText(settings)}};
+            {QStringLiteral("version"), VersionText(settings.versionMajor, settings.versionMinor)}};
 }
 
 QString LearnedLines(const ObjectTable& table) {

@@ -42,6 +42,8 @@ QString SetupLines(const SetupShown& settings);
 // Each setting's code, its ASCII name and the window's text (null for a code the
 // list has no item for), the period's minutes, and the version.
 QJsonObject SetupJson(const SetupShown& settings);
+// The console's version as its settings reply carries it: "1.05".
+QString VersionText(int versionMajor, int versionMinor);
 
 // The learned objects of a table, one a line: "007  034.012".
 QString LearnedLines(const ObjectTable& table);

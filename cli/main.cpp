@@ -6,10 +6,12 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
 #include "cli/FileCommands.h"
+#include "cli/PortsCommand.h"
 #include "cli/ResultText.h"
 #include "exchange/CExchangeSession.h"
 #include "front/CFrontEndStart.h"
 #include "front/FrontEndOptions.h"
+#include "front/RunHeader.h"
 #include "sim/DemoConsole.h"
 
 #include <QCoreApplication>
@@ -50,10 +52,11 @@ std::optional<bool> AskOnTerminal(const QString& question) {
 
 // Runs a console command on an exchange session of its own until the runner is done.
 int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
-                 CFrontEndStart& start) {
+                 CFrontEndStart& start, const QString& operation) {
     if (options.demo) {
         QString error;
         if (!start.StartDemo(port.mapping, error)) {
+            start.WriteHeader(operation, {}, {});
             PrintTo(stderr, error);
             PrintTo(stdout, CommandFailure(options, exitPortFailed,
                                            error.section(QStringLiteral(": "), 1).trimmed())
@@ -67,6 +70,7 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
         // the log names the device that was opened.
         port.mapping.SetOverride(port.devicePath, port.devicePath);
     }
+    start.WriteHeader(operation, port.portName, port.devicePath);
 
     CExchangeSession session(objectBase, port.mapping);
     session.SetTrace(start.Trace());
@@ -87,18 +91,21 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
     return runner.ExitCode();
 }
 
-CliResult RunCommand(const CliOptions& options) {
+// operation: the command line after the program's name, for the files' header.
+CliResult RunCommand(const CliOptions& options, const QString& operation) {
     // Every base file is checked, and read, before the log and trace files are
     // opened: neither may be a base file, and nothing goes into a file refused.
     CliResult result;
     CObjectBase objectBase;
     PortChoice port;
-    const bool console = options.command != CliCommand::Show && options.command != CliCommand::Diff;
+    const bool console = options.command != CliCommand::Show &&
+                         options.command != CliCommand::Diff &&
+                         options.command != CliCommand::Ports;
     if (options.command == CliCommand::Show)
         result = RunShow(options);
     else if (options.command == CliCommand::Diff)
         result = RunDiff(options);
-    else if (!PrepareConsoleCommand(options, objectBase, port, result))
+    else if (console && !PrepareConsoleCommand(options, objectBase, port, result))
         return result;
 
     // Either file that cannot be opened ends the program before the port is touched.
@@ -111,9 +118,13 @@ CliResult RunCommand(const CliOptions& options) {
         failure.err = error;
         return failure;
     }
-    if (!console)
-        return result;
-    return {RunOnConsole(options, objectBase, port, start), {}, {}};
+    if (console)
+        return {RunOnConsole(options, objectBase, port, start, operation), {}, {}};
+    // Commands without a console have no port for the header.
+    start.WriteHeader(operation, {}, {});
+    if (options.command == CliCommand::Ports)
+        return RunPorts(options, start);
+    return result;
 }
 
 } // namespace
@@ -127,8 +138,9 @@ int main(int argc, char** argv) {
 
     CliOptions options;
     CliResult result;
-    if (ParseCliArguments(ArgumentsFromNative(argc, argv), options, result))
-        result = RunCommand(options);
+    const QStringList arguments = ArgumentsFromNative(argc, argv);
+    if (ParseCliArguments(arguments, options, result))
+        result = RunCommand(options, CommandText(arguments.mid(1)));
     PrintTo(stderr, result.err);
     if (!PrintTo(stdout, result.out) && result.exitCode == exitDone) {
         PrintTo(stderr, QStringLiteral("kelvarin-cli: the result could not be written to "

@@ -47,6 +47,7 @@ struct ExchangeVars {
 };
 
 // Timing of the exchange, in ticks of the 50 ms timer.
+constexpr int exchangeTickMs = 50;
 constexpr uint16_t firstRepeatTicks = 40;
 constexpr uint16_t secondRepeatTicks = 80;
 constexpr uint16_t giveUpTicks = 120;

@@ -2,12 +2,6 @@
 
 #include <QTime>
 
-namespace {
-
-constexpr int exchangeTickMs = 50;
-
-} // namespace
-
 QString PortFailureText(const QString& portName, const QString& devicePath, const QString& reason) {
     if (portName.isEmpty() || portName == devicePath)
         return QStringLiteral("%1 cannot be opened: %2").arg(devicePath, reason);

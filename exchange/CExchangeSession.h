@@ -50,6 +50,9 @@ public:
     void SetTrace(CLineTrace* lineTrace);
 
     bool IsIdle() const { return exchange.IsIdle(); }
+    // The port open now, as portOpened named it; empty while none is.
+    QString OpenPortName() const { return openPortName; }
+    QString OpenDevicePath() const { return openPortName.isEmpty() ? QString() : openDevicePath; }
     const CExchange& Exchange() const { return exchange; }
 
 signals:

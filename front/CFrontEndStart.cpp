@@ -1,6 +1,7 @@
 #include "front/CFrontEndStart.h"
 
 #include "front/FrontEndOptions.h"
+#include "front/RunHeader.h"
 #include "sim/DemoConsole.h"
 
 #include <chrono>
@@ -26,7 +27,8 @@ bool CFrontEndStart::OpenFiles(const QString& logPath, const QString& tracePath,
         }
         trace = std::make_unique<CLineTrace>(
             [this](const std::string& line) { traceFile.Append(QString::fromStdString(line)); },
-            [] { return std::chrono::steady_clock::now().time_since_epoch(); });
+            [] { return std::chrono::steady_clock::now().time_since_epoch(); },
+            [] { return LocalIsoTime(QDateTime::currentDateTime(), true).toStdString(); });
     }
     if (!logPath.isEmpty() && !logFile.Open(logPath)) {
         error = QStringLiteral("%1: cannot open the log file %2: %3\n")
@@ -35,6 +37,16 @@ bool CFrontEndStart::OpenFiles(const QString& logPath, const QString& tracePath,
     }
     logFilePath = logPath;
     return true;
+}
+
+void CFrontEndStart::WriteHeader(const QString& operation, const QString& portName,
+                                 const QString& devicePath) {
+    const QString line =
+        RunHeaderLine(QDateTime::currentDateTime(), programName, operation, portName, devicePath);
+    if (!logFilePath.isEmpty())
+        logFile.Append(line);
+    if (trace)
+        traceFile.Append(line);
 }
 
 bool CFrontEndStart::StartDemo(CPortMapping& mapping, QString& error) {

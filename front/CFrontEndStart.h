@@ -26,6 +26,9 @@ public:
     // been touched then. A file that stops taking lines later is said on standard
     // error, once, and again when it takes them again.
     bool OpenFiles(const QString& logFilePath, const QString& traceFilePath, QString& error);
+    // The run's first line in each open file (see RunHeader.h): operation is the
+    // command or "window", the port the one opened at start (both empty: none).
+    void WriteHeader(const QString& operation, const QString& portName, const QString& devicePath);
     // Starts the simulated console and leads demoPortName to it in mapping, for
     // this run only. False, with the message for standard error, when it cannot.
     bool StartDemo(CPortMapping& mapping, QString& error);

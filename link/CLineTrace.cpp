@@ -2,15 +2,19 @@
 
 #include <cstdio>
 
-CLineTrace::CLineTrace(LineSink writeLine, Clock clock)
-    : writeLine(std::move(writeLine)), clock(std::move(clock)), openedAt(this->clock()) {}
+CLineTrace::CLineTrace(LineSink writeLine, Clock clock, WallClock wallClock)
+    : writeLine(std::move(writeLine)), clock(std::move(clock)), wallClock(std::move(wallClock)),
+      openedAt(this->clock()) {}
 
 void CLineTrace::PortOpened(const std::string& portName, const std::string& devicePath) {
     openedAt = clock();
+    std::string text =
+        portName.empty() ? "open " + devicePath : "open " + portName + " " + devicePath;
+    // The times that follow count from here; files appended over many runs need the date.
+    if (wallClock)
+        text += " at " + wallClock();
     // The start of the count, exactly: reading the clock again would not be.
-    writeLine(FormatLine(std::chrono::nanoseconds(0), portName.empty()
-                                                          ? "open " + devicePath
-                                                          : "open " + portName + " " + devicePath));
+    writeLine(FormatLine(std::chrono::nanoseconds(0), text));
 }
 
 void CLineTrace::PortClosed() {

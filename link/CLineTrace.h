@@ -11,9 +11,10 @@
 
 // The trace of the line (--trace-file): one line for every telegram written and
 // every telegram or fragment received, in order, each with the time since the
-// port was opened, in milliseconds with three decimals:
+// port was opened, in milliseconds with three decimals; the open line says when
+// that was by the wall clock, when the trace has one:
 //
-//      0.000 open COM1 /dev/ttyUSB0
+//      0.000 open COM1 /dev/ttyUSB0 at 2024-05-14T14:49:33.120+02:00
 //      1.204 tx 7E 52 00 30 ... 19 0D 0A
 //    118.733 rx 7E 42 00 ... 0D 0A  accepted B
 //
@@ -24,8 +25,9 @@ class CLineTrace {
 public:
     using LineSink = std::function<void(const std::string& line)>;
     using Clock = std::function<std::chrono::nanoseconds()>; // a monotonic clock
+    using WallClock = std::function<std::string()>;          // the date and time as text
 
-    CLineTrace(LineSink writeLine, Clock clock);
+    CLineTrace(LineSink writeLine, Clock clock, WallClock wallClock = {});
 
     // portName is empty for a device opened by its path.
     void PortOpened(const std::string& portName, const std::string& devicePath);
@@ -49,6 +51,7 @@ private:
 
     LineSink writeLine;
     Clock clock;
+    WallClock wallClock;
     std::chrono::nanoseconds openedAt; // before the first open: when the trace began
     CRxTraceSplitter splitter;
 };

@@ -19,13 +19,25 @@ bool CPortMapping::AddOverride(const QString& assignment) {
     return true;
 }
 
+namespace {
+
+QString StoredDevicePath(const QString& portName) {
+    QSettings profile(profileOrganization, profileApplication);
+    return profile.value(QStringLiteral("Ports/") + portName).toString();
+}
+
+} // namespace
+
+bool CPortMapping::IsDefault(const QString& portName) const {
+    return !overrides.contains(portName) && StoredDevicePath(portName).isEmpty();
+}
+
 QString CPortMapping::DevicePath(const QString& portName) const {
     const auto found = overrides.constFind(portName);
     if (found != overrides.constEnd())
         return *found;
 
-    QSettings profile(profileOrganization, profileApplication);
-    const QString stored = profile.value(QStringLiteral("Ports/") + portName).toString();
+    const QString stored = StoredDevicePath(portName);
     if (!stored.isEmpty())
         return stored;
 

@@ -13,6 +13,9 @@ public:
     // Parses "COMn=DEVICE" (as given to --port); false when it is not of that form.
     bool AddOverride(const QString& assignment);
     QString DevicePath(const QString& portName) const;
+    // True when portName ("COM1".."COM4") leads to the platform's default device:
+    // neither an override nor the profile names one for it.
+    bool IsDefault(const QString& portName) const;
 
 private:
     QMap<QString, QString> overrides;

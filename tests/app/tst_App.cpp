@@ -861,9 +861,11 @@ private slots:
         QFile log(logPath);
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY(lines[0].endsWith(QStringLiteral(" - Приложение запущено")));
-        QCOMPARE(lines[1], QStringLiteral("Все порты закрыты"));
+        QCOMPARE(lines.size(), 3); // the run's header first
+        QVERIFY2(lines[0].contains(QStringLiteral(" kelvarin " KELVARIN_VERSION ", window ")),
+                 qPrintable(lines[0]));
+        QVERIFY(lines[1].endsWith(QStringLiteral(" - Приложение запущено")));
+        QCOMPARE(lines[2], QStringLiteral("Все порты закрыты"));
     }
 
     // The window traces the port it opened at start; a trace file that cannot be
@@ -887,6 +889,8 @@ private slots:
         QCOMPARE(exitCode, starts ? 0 : 1);
         QFile trace(FilePath(traceFile));
         QCOMPARE(trace.open(QIODevice::ReadOnly), starts);
+        if (starts) // the run's header, then the port opened
+            QVERIFY(trace.readLine().contains(" kelvarin " KELVARIN_VERSION ", window "));
         if (starts)
             QVERIFY(
                 QString::fromUtf8(trace.readLine())

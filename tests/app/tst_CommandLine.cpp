@@ -76,10 +76,10 @@ private slots:
         QTest::newRow("kelvarin-cli")
             << QStringLiteral(KELVARIN_CLI_EXE)
             << QStringLiteral(KELVARIN_SOURCE_DIR "/cli/kelvarin-cli.1.in")
-            << QStringList{"-h",         "--help",      "-V",       "-v",      "--version",
-                           "--port",     "--demo",      "--json",   "--quiet", "--yes",
-                           "--force",    "--mode",      "--period", "--relay", "--backlight",
-                           "--log-file", "--trace-file"};
+            << QStringList{"-h",          "--help",     "-V",          "-v",       "--version",
+                           "--port",      "--demo",     "--json",      "--quiet",  "--yes",
+                           "--probe",     "--force",    "--mode",      "--period", "--relay",
+                           "--backlight", "--log-file", "--trace-file"};
         QTest::newRow("kelvarin-sim")
             << QStringLiteral(KELVARIN_SIM_EXE)
             << QStringLiteral(KELVARIN_SOURCE_DIR "/sim/kelvarin-sim.1.in")
@@ -247,7 +247,7 @@ private slots:
         QFile log(logPath);
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.value(1),
+        QCOMPARE(lines.value(2), // after the run's header and the start
                  QStringLiteral("Порт COM1 занят другим приложением или отсутствует"));
 
         kelvarin.kill();

@@ -2,11 +2,14 @@
 
 #include "base/BaseFileCodec.h"
 #include "cli/CCliRunner.h"
+#include "link/CComPort.h"
 #include "link/CLineTrace.h"
+#include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 
 #include <cerrno>
@@ -112,6 +115,26 @@ struct InProcess {
             session->ExchangeTick();
     }
 };
+
+// A run of kelvarin-cli to its end.
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    explicit CliRun(const QStringList& arguments) {
+        QProcess cli;
+        cli.start(QStringLiteral(KELVARIN_CLI_EXE), arguments);
+        if (!cli.waitForFinished(30000))
+            return;
+        exitCode = cli.exitCode();
+        out = QString::fromUtf8(cli.readAllStandardOutput());
+        err = QString::fromUtf8(cli.readAllStandardError());
+    }
+};
+
+// "# 2024-05-14T14:49:33+02:00 ": how a header line starts.
+const QString headerStart =
+    QStringLiteral("^# \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d) ");
 
 } // namespace
 
@@ -357,6 +380,133 @@ private slots:
             static const QRegularExpression took(QStringLiteral("took (\\d+) of the 600"));
             const int objects = took.match(err).captured(1).toInt();
             QVERIFY2(objects == 10 * (requests - 1) || objects == 10 * requests, qPrintable(err));
+        }
+    }
+
+    // kelvarin-cli ports: the suite's console as COM1 of the profile, a silent one
+    // as COM2 for the run, and one that another open holds; only they are named, so
+    // nothing else is opened.
+    void ports_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("out"); // each in the output; {sim}, {silent}, {held}
+        const QStringList all{"--port=COM2={silent}", "ports", "COM1", "COM2", "{held}"};
+        QTest::newRow("list") << all << 0
+                              << QStringList{
+                                     "{sim}\n    COM names    COM1\n    access       free\n\n"
+                                     "{silent}\n    COM names    COM2\n    access       "
+                                     "free\n\n{held}\n    access       held by another "
+                                     "program\n\n"};
+        QTest::newRow("probe") << all + QStringList{"--probe"} << 0
+                               << QStringList{
+                                      "{sim}\n    COM names    COM1\n    access       free\n"
+                                      "    probe        console, version 1.05\n\n"
+                                      "{silent}\n    COM names    COM2\n    access       "
+                                      "free\n    probe        no answer within 2 s\n\n"
+                                      "{held}\n    access       held by another program\n"
+                                      "    probe        not probed: it cannot be opened\n\n"
+                                      "the console (version 1.05) answers on {sim} (COM1)\n"};
+        QTest::newRow("probe, JSON")
+            << all + QStringList{"--probe", "--json"} << 0
+            << QStringList{R"("comNames":[{"default":false,"name":"COM1"}],)",
+                           R"("device":"{sim}","free":true,)",
+                           R"("probe":{"bytes":26,"result":"console","version":"1.05"})",
+                           R"("probe":{"bytes":0,"result":"no answer"})",
+                           R"("access":"held by another program",)",
+                           R"("probe":{"bytes":0,"result":"not probed"})",
+                           R"("probed":true)"};
+        QTest::newRow("no console")
+            << QStringList{"--port=COM2={silent}", "ports", "--probe", "COM2"} << 2
+            << QStringList{"no console answered"};
+    }
+    void ports() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, out);
+        CSimPty silent;
+        SimFaults faults;
+        faults.silent = true;
+        silent.SetFaults(faults);
+        silent.Start();
+        CSimPty held;
+        CComPort holder{CPortMapping()};
+        QVERIFY(holder.Open(QString::fromStdString(held.SlavePath())));
+        QSettings(profileOrganization, profileApplication)
+            .setValue(QStringLiteral("Ports/COM1"), QString::fromStdString(sim->SlavePath()));
+        auto devices = [&](QString text) {
+            return text.replace(QStringLiteral("{sim}"), QString::fromStdString(sim->SlavePath()))
+                .replace(QStringLiteral("{silent}"), QString::fromStdString(silent.SlavePath()))
+                .replace(QStringLiteral("{held}"), QString::fromStdString(held.SlavePath()));
+        };
+        for (QString& argument : arguments)
+            argument = devices(argument);
+        const CliRun run(arguments);
+        QSettings(profileOrganization, profileApplication).remove(QStringLiteral("Ports"));
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        for (const QString& piece : out)
+            QVERIFY2(run.out.contains(devices(piece)), qPrintable(run.out));
+        // At most the one "Read Setup" of the probe reached a console.
+        const bool probed = arguments.contains(QStringLiteral("--probe"));
+        QCOMPARE(RequestLetters(*sim), QString(probed && arguments.contains("COM1") ? "E" : ""));
+        QCOMPARE(RequestLetters(silent), QString(probed ? "E" : ""));
+        QCOMPARE(RequestLetters(held), QString());
+    }
+
+    // Each run's first line in the log file and the trace file: when, which program,
+    // what it was asked, on which port; the trace's open line says when it opened.
+    void headerLines_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("openLine"); // "" when no port is opened
+        QTest::newRow("COM1 for the run")
+            << QStringList{"--port=COM1={sim}", "--quiet", "read-number", "7"} << "COM1={sim}"
+            << "open COM1 {sim}";
+        QTest::newRow("device") << QStringList{"--port", "{sim}", "read-setup"} << "{sim}"
+                                << "open {sim}";
+        QTest::newRow("demo") << QStringList{"--demo", "read-setup"} << "COM1=/dev/pts/"
+                              << "open COM1 /dev/pts/";
+        QTest::newRow("no console") << QStringList{"show", "{same}"} << "none"
+                                    << "";
+        // A refusal comes before either file is opened: neither is made.
+        QTest::newRow("stopped before the port")
+            << QStringList{"--port", "{sim}", "write-base", "{none}"} << ""
+            << "";
+    }
+    void headerLines() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, port);
+        QFETCH(QString, openLine);
+        const QString sim_ = QString::fromStdString(sim->SlavePath());
+        const QString log = dir.filePath(QStringLiteral("header.log"));
+        const QString trace = dir.filePath(QStringLiteral("header.trace"));
+        QFile::remove(log);
+        QFile::remove(trace);
+        arguments = QStringList{"--log-file", log, "--trace-file", trace} + arguments;
+        for (QString& argument : arguments)
+            argument.replace(QStringLiteral("{sim}"), sim_)
+                .replace(QRegularExpression(QStringLiteral("\\{(\\w+)\\}")), dir.path() + "/\\1");
+        const CliRun run(arguments);
+        QVERIFY2(run.exitCode >= 0, qPrintable(run.err));
+        const QString header = headerStart +
+                               QRegularExpression::escape(
+                                   QStringLiteral("kelvarin-cli " KELVARIN_VERSION ", ") +
+                                   arguments.join(' ') + ", port " + port.replace("{sim}", sim_)) +
+                               (port.endsWith('/') ? "\\d+$" : "$");
+        for (const QString& path : {log, trace}) {
+            QFile file(path);
+            QCOMPARE(file.open(QIODevice::ReadOnly), !port.isEmpty());
+            if (port.isEmpty())
+                continue;
+            const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+            QVERIFY2(lines[0].contains(QRegularExpression(header)), qPrintable(lines[0]));
+            if (path == trace && !openLine.isEmpty())
+                QVERIFY2(lines.value(1).contains(QRegularExpression(
+                             "^ +0\\.000 " +
+                             QRegularExpression::escape(openLine.replace("{sim}", sim_)) +
+                             "(\\d+)? at \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}")),
+                         qPrintable(lines.value(1)));
+            if (path == log && !openLine.isEmpty())
+                QVERIFY(lines.value(1).startsWith(QStringLiteral("Подключен порт ")));
         }
     }
 

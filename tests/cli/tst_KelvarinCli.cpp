@@ -29,7 +29,7 @@ namespace {
 
 // The parsed options in a few words, so that a row can name what it expects.
 QString Describe(const CliOptions& o) {
-    QStringList parts = QStringList{o.commandName} + o.files;
+    QStringList parts = QStringList{o.commandName} + o.files + o.portsNamed;
     if (o.command == CliCommand::ReadNumber || o.command == CliCommand::WriteNumber)
         parts << QString::number(o.objectNumber);
     if (o.command == CliCommand::WriteNumber)
@@ -43,7 +43,8 @@ QString Describe(const CliOptions& o) {
             parts << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(*code);
     if (!o.port.isEmpty())
         parts << QStringLiteral("port=") + o.port;
-    for (const auto& [name, set] : {std::pair{"demo", o.demo}, {"yes", o.yes}, {"force", o.force}})
+    for (const auto& [name, set] :
+         {std::pair{"demo", o.demo}, {"yes", o.yes}, {"force", o.force}, {"probe", o.probe}})
         if (set)
             parts << QLatin1String(name);
     return parts.join(QLatin1Char(' '));
@@ -176,6 +177,9 @@ private slots:
             << QStringList{"write-setup", "--mode", "auto",        "--period", "8min",
                            "--relay",     "reset",  "--backlight", "in-use"}
             << "write-setup mode=1 period=4 relay=2 backlight=1";
+        QTest::newRow("ports") << QStringList{"ports"} << "ports";
+        QTest::newRow("ports named") << QStringList{"ports", "com2", "/dev/ttyUSB0", "--probe"}
+                                     << "ports COM2 /dev/ttyUSB0 probe";
     }
     void accepted() {
         QFETCH(QStringList, arguments);
@@ -214,6 +218,9 @@ private slots:
         QTest::newRow("COM5") << QStringList{"--port", "COM5", "read-setup"} << "--port takes";
         QTest::newRow("demo, port")
             << QStringList{"--demo", "--port", "COM1", "read-setup"} << "--demo";
+        QTest::newRow("probe elsewhere") << QStringList{"read-setup", "--probe"} << "--probe";
+        QTest::newRow("ports, mapping") << QStringList{"ports", "COM1=/dev/x"} << "ports takes";
+        QTest::newRow("ports, bare name") << QStringList{"ports", "ttyUSB0"} << "ports takes";
         QTest::newRow("port twice")
             << QStringList{"--port", "COM1", "--port", "COM2", "read-setup"} << "more than once";
         for (const char* option : {"--port", "--log-file", "--trace-file", "--period"})
@@ -496,7 +503,7 @@ private slots:
         const QStringList write7{"write-number", "7", "1.2"};
         QTest::newRow("no answer")
             << write7 << 0 << int(Outcome::NoAnswer) << QList<int>() << "close done 2"
-            << "did not answer";
+            << "did not answer on COM1 (/dev/ttyS0, only its default";
         QTest::newRow("declined") << write7 << 0 << int(Outcome::Declined) << QList<int>()
                                   << "close done 6"
                                   << "not overwritten";
@@ -515,7 +522,7 @@ private slots:
         QTest::newRow("write-base, no answer")
             << QStringList{"write-base", "f"} << 28 << int(Outcome::NoAnswer) << QList<int>()
             << "close done 2"
-            << "did not answer; the console took 280 of the 600 objects";
+            << "; the console took 280 of the 600 objects";
         QTest::newRow("write-base, SIGTERM")
             << QStringList{"write-base", "f"} << 28 << -2 << QList<int>() << "close done 143"
             << "interrupted; the console took 280 of the 600 objects";

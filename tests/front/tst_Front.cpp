@@ -5,13 +5,20 @@
 #include "exchange/CExchangeSession.h"
 #include "front/BaseFiles.h"
 #include "front/CPortList.h"
+#include "front/CPortProbe.h"
 #include "front/PortChoice.h"
+#include "front/PortTexts.h"
+#include "front/SerialPortList.h"
+#include "link/CComPort.h"
 #include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <map>
 
 #include <grp.h>
 #include <sys/fsuid.h>
@@ -156,6 +163,70 @@ struct FileCase {
     }
 };
 
+// Serial devices on pseudo-terminals, each a console of its own kind, listed and
+// probed once: COM1 through the profile (with a by-id link), COM2 and COM3
+// through --port, COM3's device held by another open; two more named directly.
+struct PortsRig {
+    std::map<QString, std::unique_ptr<CSimPty>> consoles; // by role
+    QTemporaryDir byIdFolder;
+    CComPort holder{CPortMapping()};
+    QList<SerialPortEntry> listed;  // the listing alone: no device touched
+    QList<SerialPortEntry> checked; // the test's own devices, opened and released
+    QList<SerialPortEntry> probed;  // the same, probed
+    std::map<QString, std::size_t> requestsAfterCheck;
+
+    QString Path(const QString& role) const {
+        return QString::fromStdString(consoles.at(role)->SlavePath());
+    }
+
+    PortsRig() {
+        for (const char* role : {"console", "silent", "garbled", "held"}) {
+            auto& console = consoles[QLatin1String(role)] = std::make_unique<CSimPty>();
+            SimFaults faults;
+            faults.silent = QLatin1String(role) == QLatin1String("silent");
+            faults.badChecksum = QLatin1String(role) == QLatin1String("garbled");
+            console->SetFaults(faults);
+            console->Start();
+        }
+        QSettings(profileOrganization, profileApplication)
+            .setValue(QStringLiteral("Ports/COM1"), Path("console"));
+        QFile::link(Path("console"), byIdFolder.filePath("usb-Kelvarin_Test_Console_0001-if00"));
+        CPortMapping mapping;
+        mapping.SetOverride(QStringLiteral("COM2"), Path("silent"));
+        mapping.SetOverride(QStringLiteral("COM3"), Path("held"));
+        holder.Open(Path("held"));
+
+        // COM4 is left to its default device, which the test lists but never opens.
+        const QStringList extra{Path("garbled"), QStringLiteral("/nonexistent/kelvarin-tty")};
+        listed = ListSerialPorts(mapping, extra, {}, {{}, byIdFolder.path()});
+        checked = ListSerialPorts(mapping, extra, QStringList{"COM1", "COM2", "COM3"} + extra,
+                                  {{}, byIdFolder.path()});
+        CheckAccess(checked);
+        for (auto& [role, console] : consoles)
+            requestsAfterCheck[role] = console->Requests().size();
+        CPortProbe probe;
+        QSignalSpy finished(&probe, &CPortProbe::finished);
+        probe.Start(checked);
+        finished.wait(CPortProbe::answerTimeMs * 5);
+        probed = probe.Entries();
+    }
+};
+
+const SerialPortEntry* Find(const QList<SerialPortEntry>& entries, const QString& device) {
+    for (const SerialPortEntry& entry : entries) {
+        if (entry.devicePath == device)
+            return &entry;
+    }
+    return nullptr;
+}
+
+QString ComNames(const SerialPortEntry& entry) {
+    QStringList names;
+    for (const ComNameOnDevice& com : entry.comNames)
+        names << com.portName + (com.isDefault ? QStringLiteral(" (default)") : QString());
+    return names.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 // What both front ends share: the choice of port, ...
@@ -174,6 +245,13 @@ private slots:
     void portChoice();
     void baseFiles_data();
     void baseFiles();
+    void noAnswerText_data();
+    void noAnswerText();
+    void serialPorts_data();
+    void serialPorts();
+
+private:
+    std::unique_ptr<PortsRig> portsRig;
 };
 
 void TestFront::storedPort_data() {
@@ -385,6 +463,106 @@ void TestFront::baseFiles() {
         // Where no file can be made beside it, the file is rewritten where it stands.
         if (!before.isEmpty())
             QCOMPARE(Identity(file.path).section(' ', 1, 1), before.section(' ', 1, 1));
+    }
+}
+
+void TestFront::noAnswerText_data() {
+    QTest::addColumn<QString>("portName");
+    QTest::addColumn<QString>("mapped"); // "profile", "option" or "" for the default
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("profile") << "COM1"
+                             << "profile"
+                             << "the console did not answer on COM1 (/dev/ttyUSB0)";
+    QTest::newRow("--port") << "COM2"
+                            << "option"
+                            << "the console did not answer on COM2 (/dev/ttyUSB0)";
+    QTest::newRow("default") << "COM3"
+                             << ""
+                             << "the console did not answer on COM3 (/dev/ttyS2, only its default "
+                                "device: no Ports/COM3 in the profile, no --port COM3=DEVICE)";
+    QTest::newRow("device path") << ""
+                                 << ""
+                                 << "the console did not answer on /dev/ttyUSB0";
+    QTest::newRow("no port open") << "COM1"
+                                  << "none"
+                                  << "the console did not answer: no port is open";
+}
+void TestFront::noAnswerText() {
+    QFETCH(QString, portName);
+    QFETCH(QString, mapped);
+    QFETCH(QString, expected);
+    CPortMapping mapping;
+    if (mapped == "profile")
+        Profile().setValue("Ports/" + portName, "/dev/ttyUSB0");
+    if (mapped == "option")
+        mapping.AddOverride(portName + "=/dev/ttyUSB0");
+    const QString device = mapped == "none"     ? QString()
+                           : portName.isEmpty() ? QStringLiteral("/dev/ttyUSB0")
+                                                : mapping.DevicePath(portName);
+    QCOMPARE(NoAnswerText(portName, device, mapping), expected);
+}
+
+// Listed, checked and probed on pseudo-terminals: which names lead where, who can
+// open them, who answers as a console; and what reached each console.
+void TestFront::serialPorts_data() {
+    QTest::addColumn<QString>("role"); // a console's, or a device path
+    QTest::addColumn<QString>("comNames");
+    QTest::addColumn<bool>("byId");
+    QTest::addColumn<QString>("access"); // how it starts; "" when the test does not open it
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<int>("requests"); // what reached the console: only the probe's one "E"
+    QTest::newRow("console") << "console"
+                             << "COM1" << true << "free" << int(ProbeResult::Console) << 1;
+    QTest::newRow("silent") << "silent"
+                            << "COM2" << false << "free" << int(ProbeResult::NoAnswer) << 1;
+    QTest::newRow("garbled replies") << "garbled"
+                                     << "" << false << "free" << int(ProbeResult::NotAConsole) << 1;
+    QTest::newRow("held by another open")
+        << "held"
+        << "COM3" << false << "held by another program" << int(ProbeResult::NotProbed) << 0;
+    QTest::newRow("missing") << "/nonexistent/kelvarin-tty"
+                             << "" << false << "No such file" << int(ProbeResult::NotProbed) << 0;
+    QTest::newRow("default device") << "/dev/ttyS3"
+                                    << "COM4 (default)" << false << "" << 0 << 0;
+}
+void TestFront::serialPorts() {
+    QFETCH(QString, role);
+    QFETCH(QString, comNames);
+    QFETCH(bool, byId);
+    QFETCH(QString, access);
+    QFETCH(int, verdict);
+    QFETCH(int, requests);
+    if (!portsRig)
+        portsRig = std::make_unique<PortsRig>();
+    PortsRig& rig = *portsRig;
+    const bool simulated = rig.consoles.count(role) > 0;
+    const QString device = simulated ? rig.Path(role) : role;
+
+    const SerialPortEntry* listed = Find(rig.listed, device);
+    QVERIFY(listed);
+    QCOMPARE(ComNames(*listed), comNames);
+    QCOMPARE(listed->byIdPaths.size(), byId ? 1 : 0);
+    // The COM names' devices first, in their order.
+    QCOMPARE(rig.listed.first().devicePath, rig.Path("console"));
+    if (access.isEmpty()) {
+        QVERIFY(!Find(rig.checked, device));
+        return;
+    }
+    const SerialPortEntry* checked = Find(rig.checked, device);
+    const SerialPortEntry* probed = Find(rig.probed, device);
+    QVERIFY(checked && probed);
+    QVERIFY2(checked->access.startsWith(access), qPrintable(checked->access));
+    QVERIFY2(probed->access.startsWith(access), qPrintable(probed->access));
+    QCOMPARE(int(probed->probe.verdict), verdict);
+    if (verdict == ProbeResult::Console)
+        QCOMPARE(probed->probe.versionMajor * 100 + probed->probe.versionMinor, 105);
+    if (simulated) {
+        // Listing and checking write nothing; the probe one "Read Setup" at most.
+        QCOMPARE(rig.requestsAfterCheck.at(role), std::size_t(0));
+        const std::vector<Telegram> received = rig.consoles.at(role)->Requests();
+        QCOMPARE(int(received.size()), requests);
+        for (const Telegram& request : received)
+            QCOMPARE(char(request[1]), 'E');
     }
 }
 
