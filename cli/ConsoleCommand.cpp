@@ -6,7 +6,8 @@
 bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, PortChoice& port,
                            CliResult& stop) {
     const QList<RunFile> runFiles = RunFilesOf(options.logFilePath, options.traceFilePath);
-    const QString& file = options.files.value(0);
+    // backup: the file in DIR.
+    const QString file = options.files.value(options.command == CliCommand::Backup ? 1 : 0);
     QString error;
     switch (options.command) {
     case CliCommand::WriteBase:
@@ -16,6 +17,7 @@ bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, P
         objectBase.fileBaseLoaded = 1;
         break;
     case CliCommand::ReadBase:
+    case CliCommand::Backup:
         // Asked now, so that a file that cannot take the base is known before the
         // read, not after it.
         error = SaveRefusal(file, options.force, runFiles);
