@@ -17,10 +17,16 @@ bool PrepareConsoleCommand(const CliOptions& options, CObjectBase& objectBase, P
         objectBase.fileBaseLoaded = 1;
         break;
     case CliCommand::ReadBase:
-    case CliCommand::Backup:
         // Asked now, so that a file that cannot take the base is known before the
         // read, not after it.
         error = SaveRefusal(file, options.force, runFiles);
+        break;
+    case CliCommand::Backup:
+        // As for read-base; a backup never replaces another, and only one started in
+        // the same second can be in the way.
+        error = SaveRefusal(file, true, runFiles);
+        if (error.isEmpty() && !SaveRefusal(file, false, runFiles).isEmpty())
+            error = QStringLiteral("A backup started in the same second exists");
         break;
     default:
         break;

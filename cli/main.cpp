@@ -103,9 +103,13 @@ CliResult RunCommand(CliOptions options, const QString& operation) {
     // The backup is named by the time it starts.
     if (options.command == CliCommand::Backup)
         options.files << BackupPath(options.files.at(0), QDateTime::currentDateTime());
-    if (IsFileCommand(options.command))
+    if (IsFileCommand(options.command)) {
         result = RunFileCommand(options);
-    else if (console && !PrepareConsoleCommand(options, objectBase, port, result))
+        // A file refused or not read stops the run before either file is opened, as
+        // for a console command.
+        if (result.exitCode == exitFileError)
+            return result;
+    } else if (console && !PrepareConsoleCommand(options, objectBase, port, result))
         return result;
 
     // Either file that cannot be opened ends the program before the port is touched.
