@@ -412,7 +412,7 @@ void CMainFrame::OnViewObjectBase() {
 
 CBaseWindow& CMainFrame::MakeBaseWindow() {
     if (!baseWindow) {
-        baseWindow = new CBaseWindow(*baseModel, doc, this);
+        baseWindow = new CBaseWindow(*baseModel, doc, runFiles, this);
         QSettings profile(profileOrganization, profileApplication);
         baseWindow->RestoreGeometry(profile);
         connect(baseWindow, &CBaseWindow::closed, this, &CMainFrame::SaveBaseWindowGeometry);

@@ -1,7 +1,6 @@
 #include "base/CKelvarinDoc.h"
 
 #include "base/BaseFileCodec.h"
-#include "base/FileTableFiles.h"
 #include "base/NativePath.h"
 #include "base/SafeSave.h"
 
@@ -85,13 +84,14 @@ CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
     return SaveResult::Saved;
 }
 
-CKelvarinDoc::SaveResult CKelvarinDoc::SaveFileBase(const QString& path) {
+CKelvarinDoc::SaveResult CKelvarinDoc::SaveFileBase(const QString& path,
+                                                    const FileTableSave& save) {
     if (objectBase.fileBaseLoaded != 1) {
         Tell(Report::SaveRefused, noFileBaseText);
         return SaveResult::Refused;
     }
     QString error;
-    if (!SaveFileTable(path, objectBase.fileTable, error)) {
+    if (!save(objectBase.fileTable, error)) {
         ReportFileError(Report::CannotWrite, path, error);
         return SaveResult::Failed;
     }

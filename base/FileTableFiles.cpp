@@ -4,6 +4,7 @@
 #include "base/SafeSave.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 
 QString DecodeSpreadsheetText(const QByteArray& bytes) {
     // Only a byte order mark tells UTF-16; the decoder leaves the mark out.
@@ -38,6 +39,21 @@ bool ReadObjectCsvFile(const QString& path, ObjectList& list, QString& error) {
     }
     list = ReadObjectCsv(bytes);
     return true;
+}
+
+QString ObjectListFaultText(const std::vector<ObjectListFault>& faults, qsizetype maxLines) {
+    QStringList lines;
+    for (const ObjectListFault& fault : faults) {
+        if (lines.size() == maxLines) {
+            lines << QStringLiteral("... and %1 more").arg(qsizetype(faults.size()) - maxLines);
+            break;
+        }
+        lines << QStringLiteral("line %1: %2: %3")
+                     .arg(fault.line)
+                     .arg(QString::fromStdString(fault.text).trimmed(),
+                          QString::fromStdString(fault.reason));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 bool SaveFileTable(const QString& path, const ObjectTable& fileTable, QString& error) {

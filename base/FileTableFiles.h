@@ -24,6 +24,10 @@ constexpr qsizetype objectCsvMaxBytes = 1024 * 1024;
 // regular file or is larger than objectCsvMaxBytes.
 bool ReadObjectCsvFile(const QString& path, ObjectList& list, QString& error);
 
+// The lines of an object list that could not be read, one a line ("line 5: 7;34,12:
+// why"), the first maxLines of them and then how many more there are.
+QString ObjectListFaultText(const std::vector<ObjectListFault>& faults, qsizetype maxLines);
+
 // fileTable as the base file FileTableBaseFile makes of it, saved as every base file is:
 // beside path and renamed over it.
 bool SaveFileTable(const QString& path, const ObjectTable& fileTable, QString& error);

@@ -1,5 +1,6 @@
 #include "cli/CCliRunner.h"
 
+#include "cli/BackupCommand.h"
 #include "exchange/EditorMapping.h"
 #include "front/BaseFiles.h"
 #include "front/PortTexts.h"
@@ -45,6 +46,7 @@ void CCliRunner::StartOperation() {
     switch (options.command) {
     case CliCommand::ReadBase:
     case CliCommand::VerifyBase:
+    case CliCommand::Backup:
         emit readBaseRequested();
         break;
     case CliCommand::WriteBase:
@@ -64,9 +66,7 @@ void CCliRunner::StartOperation() {
     case CliCommand::WriteSetup:
         emit readSetupRequested();
         break;
-    case CliCommand::Show:
-    case CliCommand::Diff:
-    case CliCommand::Ports:
+    default: // commands without a console
         break;
     }
 }
@@ -145,15 +145,23 @@ void CCliRunner::Complete() {
     ClearProgress();
     const QString& file = options.files.value(0);
     switch (options.command) {
-    case CliCommand::ReadBase: {
+    case CliCommand::ReadBase:
+    case CliCommand::Backup: {
+        // backup: DIR, then the file in it.
+        const QString target = options.files.value(options.command == CliCommand::Backup ? 1 : 0);
+        const QList<RunFile> runFiles = RunFilesOf(options.logFilePath, options.traceFilePath);
         QString error;
-        if (!SaveBaseFile(file, objectBase, options.force,
-                          RunFilesOf(options.logFilePath, options.traceFilePath), error)) {
-            Fail(exitFileError, QStringLiteral("%1: %2").arg(file, error));
+        if (!SaveBaseFile(target, objectBase, options.force, runFiles, error)) {
+            Fail(exitFileError, QStringLiteral("%1: %2").arg(target, error));
             return;
         }
-        PrintBaseResult(QStringLiteral("saved %1 objects (%2 learned) to %3\n"),
-                        objectBase.deviceTable, file);
+        if (options.command == CliCommand::ReadBase) {
+            PrintBaseResult(QStringLiteral("saved %1 objects (%2 learned) to %3\n"),
+                            objectBase.deviceTable, target);
+            return;
+        }
+        const BackupReport report = ReportBackup(file, target, objectBase.deviceTable, runFiles);
+        Conclude(report.exitCode, report.text, report.fields, report.why);
         return;
     }
     case CliCommand::WriteBase:
@@ -202,9 +210,7 @@ void CCliRunner::Complete() {
         }
         Conclude(exitDone, SetupLines(*settingsShown), SetupJson(*settingsShown));
         return;
-    case CliCommand::Show:
-    case CliCommand::Diff:
-    case CliCommand::Ports:
+    default: // commands without a console
         return;
     }
 }
@@ -240,7 +246,7 @@ void CCliRunner::OnInterrupted(int signalNumber) {
         return;
     QJsonObject fields;
     QString why = QStringLiteral("interrupted");
-    if (options.command == CliCommand::ReadBase)
+    if (options.command == CliCommand::ReadBase || options.command == CliCommand::Backup)
         why += QStringLiteral("; nothing was saved");
     why += ObjectsTaken(fields);
     Fail(ExitForSignal(signalNumber), why, fields);

@@ -38,13 +38,23 @@ enum class CliCommand {
     Show,
     Diff,
     Ports,
+    New,
+    Set,
+    Clear,
+    ImportCsv,
+    ExportCsv,
+    Backup,
 };
+
+// The commands that read and write files only, with no port.
+bool IsFileCommand(CliCommand command);
 
 struct CliOptions {
     CliCommand command = CliCommand::Show;
     QString commandName; // as typed: "read-base", ...
-    QStringList files;   // FILE, or FILE1 FILE2 for diff
+    QStringList files;   // the command's files in their order: FILE, FILE1 FILE2, CSV FILE, ...
     uint16_t objectNumber = 1;
+    QList<int> objectsToClear;    // clear: the objects, as given
     uint8_t transmitterByte1 = 0; // the part after the point
     uint8_t transmitterByte2 = 0; // the part before the point
     SetupChange setupChange;      // write-setup: the settings to change; the others stay as read
@@ -57,6 +67,7 @@ struct CliOptions {
     bool quiet = false;
     bool yes = false;
     bool force = false;
+    bool skipBad = false;   // import-csv: leave out the lines that cannot be read
     bool probe = false;     // ports: ask each free port for the console's settings
     QStringList portsNamed; // ports: only these (COM1..COM4 or device paths)
 };

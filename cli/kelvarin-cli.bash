@@ -1,11 +1,17 @@
 # bash completion for kelvarin-cli                          -*- shell-script -*-
 # Installed as share/bash-completion/completions/kelvarin-cli: the commands, the
 # options, the settings' values, the ports (COM1..COM4 and the adapters under
-# /dev/serial/by-id) and file names where a command takes a file.
+# /dev/serial/by-id), file names where a command takes a file and folders where
+# it takes a folder.
 
 _kelvarin_cli_files() {
     compopt -o filenames 2>/dev/null
     mapfile -t COMPREPLY < <(compgen -f -- "$1")
+}
+
+_kelvarin_cli_folders() {
+    compopt -o filenames 2>/dev/null
+    mapfile -t COMPREPLY < <(compgen -d -- "$1")
 }
 
 _kelvarin_cli_words() {
@@ -15,8 +21,8 @@ _kelvarin_cli_words() {
 _kelvarin_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
     local commands="read-base write-base verify-base read-number write-number read-setup
-                    write-setup show diff help"
-    local options="--port --demo --trace-file --log-file --json --quiet --yes --force --mode
+                    write-setup show diff new set clear import-csv export-csv backup help"
+    local options="--port --demo --trace-file --log-file --json --quiet --yes --force --skip-bad --mode
                    --period --relay --backlight --help --version"
     local valued="--port --trace-file --log-file --mode --period --relay --backlight"
     COMPREPLY=()
@@ -66,8 +72,11 @@ _kelvarin_cli() {
     case $command in
     "") _kelvarin_cli_words "$commands" "$cur" ;;
     help) ((arguments == 0)) && _kelvarin_cli_words "$commands" "$cur" ;;
-    read-base | write-base | verify-base | show) ((arguments == 0)) && _kelvarin_cli_files "$cur" ;;
-    diff) ((arguments < 2)) && _kelvarin_cli_files "$cur" ;;
+    read-base | write-base | verify-base | show | new | set | clear)
+        ((arguments == 0)) && _kelvarin_cli_files "$cur"
+        ;;
+    diff | import-csv | export-csv) ((arguments < 2)) && _kelvarin_cli_files "$cur" ;;
+    backup) ((arguments == 0)) && _kelvarin_cli_folders "$cur" ;;
     esac
     return 0
 }

@@ -1,6 +1,7 @@
 // kelvarin-cli: every operation of the VX-418K monitoring console from the command
 // line, for scripts and for work on many sites.
 
+#include "cli/BackupCommand.h"
 #include "cli/CCliRunner.h"
 #include "cli/CInterruptWatch.h"
 #include "cli/CliOptions.h"
@@ -92,20 +93,23 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
 }
 
 // operation: the command line after the program's name, for the files' header.
-CliResult RunCommand(const CliOptions& options, const QString& operation) {
+CliResult RunCommand(CliOptions options, const QString& operation) {
     // Every base file is checked, and read, before the log and trace files are
     // opened: neither may be a base file, and nothing goes into a file refused.
     CliResult result;
     CObjectBase objectBase;
     PortChoice port;
-    const bool console = options.command != CliCommand::Show &&
-                         options.command != CliCommand::Diff &&
-                         options.command != CliCommand::Ports;
-    if (options.command == CliCommand::Show)
-        result = RunShow(options);
-    else if (options.command == CliCommand::Diff)
-        result = RunDiff(options);
-    else if (console && !PrepareConsoleCommand(options, objectBase, port, result))
+    const bool console = !IsFileCommand(options.command) && options.command != CliCommand::Ports;
+    // The backup is named by the time it starts.
+    if (options.command == CliCommand::Backup)
+        options.files << BackupPath(options.files.at(0), QDateTime::currentDateTime());
+    if (IsFileCommand(options.command)) {
+        result = RunFileCommand(options);
+        // A file refused or not read stops the run before either file is opened, as
+        // for a console command.
+        if (result.exitCode == exitFileError)
+            return result;
+    } else if (console && !PrepareConsoleCommand(options, objectBase, port, result))
         return result;
 
     // Either file that cannot be opened ends the program before the port is touched.

@@ -1,12 +1,15 @@
 #include "front/BaseFiles.h"
 
 #include "base/BaseFileCodec.h"
+#include "base/FileTableFiles.h"
 #include "base/NativePath.h"
 #include "base/SafeSave.h"
 
 #include <QByteArray>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -98,6 +101,12 @@ bool SaveBaseFile(const QString& path, const CObjectBase& objectBase, bool repla
         &error);
 }
 
+bool SaveFileTableFile(const QString& path, const ObjectTable& fileTable, bool replace,
+                       const QList<RunFile>& runFiles, QString& error) {
+    error = SaveRefusal(path, replace, runFiles);
+    return error.isEmpty() && SaveFileTable(path, fileTable, error);
+}
+
 CKelvarinDoc::OpenResult OpenDocumentFile(CKelvarinDoc& doc, const QString& path,
                                           const QList<RunFile>& runFiles) {
     const QString refusal = RunFileRefusal(path, runFiles);
@@ -114,4 +123,19 @@ CKelvarinDoc::SaveResult SaveDocumentFile(CKelvarinDoc& doc, const QString& path
         return doc.SaveDocument(path);
     doc.ReportFileError(CKelvarinDoc::Report::CannotWrite, path, refusal);
     return CKelvarinDoc::SaveResult::Failed;
+}
+
+CKelvarinDoc::SaveResult SaveFileBaseFile(CKelvarinDoc& doc, const QString& path,
+                                          const QList<RunFile>& runFiles) {
+    return doc.SaveFileBase(path, [&](const ObjectTable& fileTable, QString& error) {
+        return SaveFileTableFile(path, fileTable, true, runFiles, error);
+    });
+}
+
+QString MakeFolder(const QString& path) {
+    if (path.isEmpty())
+        return QStringLiteral("No folder name");
+    if (::mkdir(NativePath(path).constData(), 0777) == 0 || errno == EEXIST)
+        return {};
+    return QString::fromLocal8Bit(std::strerror(errno));
 }

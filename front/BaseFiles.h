@@ -42,10 +42,22 @@ bool LoadBaseFile(const QString& path, const QList<RunFile>& runFiles, ObjectTab
 bool SaveBaseFile(const QString& path, const CObjectBase& objectBase, bool replace,
                   const QList<RunFile>& runFiles, QString& error);
 
+// Saves a file table, prepared by hand, from a list or taken from a file, as the base
+// file FileTableBaseFile makes of it: refused as SaveRefusal says, then written
+// beside path and renamed over it. The one way both front ends save a file table.
+bool SaveFileTableFile(const QString& path, const ObjectTable& fileTable, bool replace,
+                       const QList<RunFile>& runFiles, QString& error);
+
+// Makes the folder at path unless one is there already: why not, or empty.
+QString MakeFolder(const QString& path);
+
 // The window's file commands once a name is chosen: refused as above (the file
 // dialog has already asked about replacing), else through the document, which says
 // what became of it.
 CKelvarinDoc::OpenResult OpenDocumentFile(CKelvarinDoc& doc, const QString& path,
                                           const QList<RunFile>& runFiles);
 CKelvarinDoc::SaveResult SaveDocumentFile(CKelvarinDoc& doc, const QString& path,
+                                          const QList<RunFile>& runFiles);
+// "Save file base as...": the file table through SaveFileTableFile.
+CKelvarinDoc::SaveResult SaveFileBaseFile(CKelvarinDoc& doc, const QString& path,
                                           const QList<RunFile>& runFiles);

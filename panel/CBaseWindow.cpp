@@ -68,8 +68,9 @@ int ReadInt(QSettings& profile, const QString& key, bool& ok) {
 
 } // namespace
 
-CBaseWindow::CBaseWindow(CObjectBaseModel& model, CKelvarinDoc& doc, QWidget* parent)
-    : QWidget(parent, Qt::Window), model(model), doc(doc), shown(model) {
+CBaseWindow::CBaseWindow(CObjectBaseModel& model, CKelvarinDoc& doc, const QList<RunFile>& runFiles,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), model(model), doc(doc), runFiles(runFiles), shown(model) {
     setWindowTitle(QStringLiteral("Object base - Kelvarin"));
     resize(defaultSize);
 
@@ -364,7 +365,7 @@ bool CBaseWindow::ImportCsv(const QString& path) {
 }
 
 bool CBaseWindow::SaveFileBase(const QString& path) {
-    if (doc.SaveFileBase(path) != CKelvarinDoc::SaveResult::Saved)
+    if (SaveFileBaseFile(doc, path, runFiles) != CKelvarinDoc::SaveResult::Saved)
         return false;
     model.MarkFileTableSaved();
     emit fileBaseSaved(doc.PathName());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "front/BaseFiles.h"
 #include "panel/CObjectBaseFilter.h"
 
 #include <QWidget>
@@ -23,8 +24,10 @@ class QTableView;
 class CBaseWindow : public QWidget {
     Q_OBJECT
 public:
-    // The document names the heading of a print and the file a file base is saved to.
-    CBaseWindow(CObjectBaseModel& model, CKelvarinDoc& doc, QWidget* parent = nullptr);
+    // The document names the heading of a print and the file a file base is saved to;
+    // runFiles are the run's log and trace files, never saved over.
+    CBaseWindow(CObjectBaseModel& model, CKelvarinDoc& doc, const QList<RunFile>& runFiles = {},
+                QWidget* parent = nullptr);
 
     // Size and position in the profile's section "BaseWindow".
     void RestoreGeometry(QSettings& profile);
@@ -83,6 +86,7 @@ private:
 
     CObjectBaseModel& model;
     CKelvarinDoc& doc;
+    const QList<RunFile> runFiles;
     CObjectBaseFilter shown;
     QLabel* countsLabel = nullptr;
     QLabel* fileStateLabel = nullptr;

@@ -17,21 +17,6 @@ QString ObjectBaseTabText(const CObjectBaseModel& model, const QList<int>& objec
     return text;
 }
 
-QString ObjectListFaultText(const std::vector<ObjectListFault>& faults, qsizetype maxLines) {
-    QStringList lines;
-    for (const ObjectListFault& fault : faults) {
-        if (lines.size() == maxLines) {
-            lines << QStringLiteral("... and %1 more").arg(qsizetype(faults.size()) - maxLines);
-            break;
-        }
-        lines << QStringLiteral("line %1: %2: %3")
-                     .arg(fault.line)
-                     .arg(QString::fromStdString(fault.text).trimmed(),
-                          QString::fromStdString(fault.reason));
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 QString ImportQuestion(const QString& fileName, const AssignmentSummary& summary,
                        qsizetype faultCount) {
     QString text = QStringLiteral("Import %1 into the file column?\n\n"

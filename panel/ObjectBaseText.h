@@ -16,10 +16,6 @@ QByteArray ObjectBaseCsv(const CObjectBaseModel& model, const QList<int>& object
 // The same rows as tab-separated lines, without the header, for the clipboard.
 QString ObjectBaseTabText(const CObjectBaseModel& model, const QList<int>& objectNumbers);
 
-// The lines of an object list that could not be read, one a line ("line 5: 7;34,12:
-// why"), the first maxLines of them and then how many more there are.
-QString ObjectListFaultText(const std::vector<ObjectListFault>& faults, qsizetype maxLines);
-
 // The question before an import: what it sets, clears and leaves, and how many lines
 // it leaves out.
 QString ImportQuestion(const QString& fileName, const AssignmentSummary& summary,

@@ -76,10 +76,10 @@ private slots:
         QTest::newRow("kelvarin-cli")
             << QStringLiteral(KELVARIN_CLI_EXE)
             << QStringLiteral(KELVARIN_SOURCE_DIR "/cli/kelvarin-cli.1.in")
-            << QStringList{"-h",          "--help",     "-V",          "-v",       "--version",
-                           "--port",      "--demo",     "--json",      "--quiet",  "--yes",
-                           "--probe",     "--force",    "--mode",      "--period", "--relay",
-                           "--backlight", "--log-file", "--trace-file"};
+            << QStringList{"-h",      "--help",      "-V",         "-v",          "--version",
+                           "--port",  "--demo",      "--json",     "--quiet",     "--yes",
+                           "--probe", "--force",     "--skip-bad", "--mode",      "--period",
+                           "--relay", "--backlight", "--log-file", "--trace-file"};
         QTest::newRow("kelvarin-sim")
             << QStringLiteral(KELVARIN_SIM_EXE)
             << QStringLiteral(KELVARIN_SOURCE_DIR "/sim/kelvarin-sim.1.in")

@@ -7,6 +7,10 @@
 #include "link/ProfileNames.h"
 #include "sim/CSimPty.h"
 
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -170,6 +174,7 @@ private slots:
             return 0;
         });
         sim->Start();
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("backups")));
         QFile file(dir.filePath(QStringLiteral("same")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(SimBaseFile(*sim, false));
@@ -182,6 +187,7 @@ private slots:
         sim.reset();
         QFile::remove(dir.filePath(QStringLiteral("read")));
         QFile::remove(dir.filePath(QStringLiteral("trace")));
+        QDir(dir.filePath(QStringLiteral("backups"))).removeRecursively();
     }
 
     void command_data() {
@@ -347,6 +353,8 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("Ctrl+C, read-base")
             << QStringList{"read-base", "{read}"} << int(SIGINT) << "nothing was saved";
+        QTest::newRow("Ctrl+C, backup")
+            << QStringList{"backup", "{backups}"} << int(SIGINT) << "nothing was saved";
         QTest::newRow("SIGTERM, write-base")
             << QStringList{"write-base", "{other}"} << int(SIGTERM) << "the console took";
         QTest::newRow("SIGHUP, write-base")
@@ -369,6 +377,9 @@ private slots:
         const QString err = QString::fromUtf8(cli.readAllStandardError());
         QVERIFY2(err.contains(QStringLiteral("interrupted; ") + said), qPrintable(err));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("read"))));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("backups")))
+                     .entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList());
         QFile trace(dir.filePath(QStringLiteral("trace")));
         QVERIFY(trace.open(QIODevice::ReadOnly));
         QVERIFY(trace.readAll().trimmed().endsWith(" close"));
@@ -381,6 +392,40 @@ private slots:
             const int objects = took.match(err).captured(1).toInt();
             QVERIFY2(objects == 10 * (requests - 1) || objects == 10 * requests, qPrintable(err));
         }
+    }
+
+    // Two backups with one change on the console between them: the second names the
+    // backup before it and the object that changed, as diff does.
+    void backupNamesTheChange() {
+        const QString folder = dir.filePath(QStringLiteral("backups"));
+        QVERIFY(QDir(folder).removeRecursively()); // the first backup makes its folder
+        QProcess first;
+        StartProgram(first, {"--quiet", "backup", "{backups}"});
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitCode(), 0);
+        const QStringList firstFiles = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(firstFiles.size(), 1);
+        QCOMPARE(QFileInfo(folder + '/' + firstFiles[0]).size(), qint64(baseFileSize));
+        QVERIFY(QString::fromUtf8(first.readAllStandardOutput()).contains("no earlier backup"));
+
+        sim->WithConsole([](CSimConsole& console) {
+            console.base[7].byte1 = 1;
+            console.base[7].byte2 = 2;
+            return 0;
+        });
+        // Backups are named by the second they start in.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDateTime::currentDateTime().toString("yyyy-MM-dd_HHmmss'.kvb'") > firstFiles[0], 3000);
+        QProcess second;
+        StartProgram(second, {"--quiet", "--json", "backup", "{backups}"});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitCode(), 0);
+        const QJsonObject json = QJsonDocument::fromJson(second.readAllStandardOutput()).object();
+        QCOMPARE(json[QStringLiteral("previous")].toString(), folder + '/' + firstFiles[0]);
+        QCOMPARE(json[QStringLiteral("differences")].toArray(),
+                 (QJsonArray{
+                     QJsonObject{{"object", 7}, {"previous", "100.007"}, {"backup", "002.001"}}}));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
     }
 
     // kelvarin-cli ports: the suite's console as COM1 of the profile, a silent one

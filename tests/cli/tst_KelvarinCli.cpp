@@ -11,6 +11,7 @@
 #include "front/PortChoice.h"
 #include "link/CLogFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
@@ -30,10 +31,13 @@ namespace {
 // The parsed options in a few words, so that a row can name what it expects.
 QString Describe(const CliOptions& o) {
     QStringList parts = QStringList{o.commandName} + o.files + o.portsNamed;
-    if (o.command == CliCommand::ReadNumber || o.command == CliCommand::WriteNumber)
+    if (o.command == CliCommand::ReadNumber || o.command == CliCommand::WriteNumber ||
+        o.command == CliCommand::Set)
         parts << QString::number(o.objectNumber);
-    if (o.command == CliCommand::WriteNumber)
+    if (o.command == CliCommand::WriteNumber || o.command == CliCommand::Set)
         parts << QStringLiteral("%1.%2").arg(o.transmitterByte2).arg(o.transmitterByte1);
+    for (const int k : o.objectsToClear)
+        parts << QString::number(k);
     const SetupChange& c = o.setupChange;
     for (const auto& [name, code] : {std::pair{"mode", c.mode},
                                      {"period", c.periodCode},
@@ -43,8 +47,11 @@ QString Describe(const CliOptions& o) {
             parts << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(*code);
     if (!o.port.isEmpty())
         parts << QStringLiteral("port=") + o.port;
-    for (const auto& [name, set] :
-         {std::pair{"demo", o.demo}, {"yes", o.yes}, {"force", o.force}, {"probe", o.probe}})
+    for (const auto& [name, set] : {std::pair{"demo", o.demo},
+                                    {"yes", o.yes},
+                                    {"force", o.force},
+                                    {"probe", o.probe},
+                                    {"skip-bad", o.skipBad}})
         if (set)
             parts << QLatin1String(name);
     return parts.join(QLatin1Char(' '));
@@ -177,6 +184,12 @@ private slots:
             << QStringList{"write-setup", "--mode", "auto",        "--period", "8min",
                            "--relay",     "reset",  "--backlight", "in-use"}
             << "write-setup mode=1 period=4 relay=2 backlight=1";
+        QTest::newRow("set") << QStringList{"set", "f", "007", "34.12"} << "set f 7 34.12";
+        QTest::newRow("clear") << QStringList{"clear", "f", "600", "1"} << "clear f 600 1";
+        QTest::newRow("import-csv") << QStringList{"import-csv", "--skip-bad", "c", "f", "--force"}
+                                    << "import-csv c f force skip-bad";
+        QTest::newRow("export-csv, stdout") << QStringList{"export-csv", "f"} << "export-csv f";
+        QTest::newRow("backup") << QStringList{"backup", "d"} << "backup d";
         QTest::newRow("ports") << QStringList{"ports"} << "ports";
         QTest::newRow("ports named") << QStringList{"ports", "com2", "/dev/ttyUSB0", "--probe"}
                                      << "ports COM2 /dev/ttyUSB0 probe";
@@ -226,6 +239,18 @@ private slots:
         for (const char* option : {"--port", "--log-file", "--trace-file", "--period"})
             QTest::addRow("empty %s", option)
                 << QStringList{option, "", "write-setup"} << "empty value";
+        QTest::newRow("set, bad object")
+            << QStringList{"set", "f", "601", "1.1"} << "object number";
+        QTest::newRow("set, bad number") << QStringList{"set", "f", "1", "1,1"} << "transmitter";
+        QTest::newRow("clear, bad object")
+            << QStringList{"clear", "f", "1", "x"} << "object number";
+        QTest::newRow("clear, no object") << QStringList{"clear", "f"} << "at least 2";
+        QTest::newRow("export-csv, 3") << QStringList{"export-csv", "f", "c", "x"} << "1 or 2";
+        QTest::newRow("force on set")
+            << QStringList{"set", "f", "1", "1.1", "--force"} << "--force";
+        QTest::newRow("skip-bad elsewhere")
+            << QStringList{"new", "f", "--skip-bad"} << "--skip-bad";
+
         QTest::newRow("help for nothing") << QStringList{"help", "frobnicate"} << "unknown command";
     }
     void usageErrors() {
@@ -311,6 +336,84 @@ private slots:
         options.json = true;
         const QJsonObject json = QJsonDocument::fromJson(RunDiff(options).out.toUtf8()).object();
         QCOMPARE(json[QStringLiteral("differences")].toArray().size(), expected.isEmpty() ? 0 : 1);
+    }
+
+    // Preparing a base file in steps, as a script would: each step's status, and what
+    // the file f shows at the end ("-" when there is none).
+    void prepareFile_data() {
+        QTest::addColumn<QList<QStringList>>("steps"); // {"write", NAME, TEXT} makes a file
+        QTest::addColumn<QList<int>>("statuses");
+        QTest::addColumn<QString>("shown");
+        using Steps = QList<QStringList>;
+        const QStringList newF{"new", "{f}"};
+        QTest::newRow("new, set, clear") << Steps{newF,
+                                                  {"set", "{f}", "7", "34.12"},
+                                                  {"set", "{f}", "9", "1.2"},
+                                                  {"clear", "{f}", "9", "8"}}
+                                         << QList<int>{0, 0, 0, 0} << "007  034.012\n";
+        QTest::newRow("set needs the file")
+            << Steps{{"set", "{f}", "7", "1.2"}, {"clear", "{f}", "7"}} << QList<int>{5, 5} << "-";
+        QTest::newRow("new keeps a file, --force replaces it") << Steps{newF,
+                                                                        {"set", "{f}", "7", "1.2"},
+                                                                        newF,
+                                                                        {"show", "{f}"},
+                                                                        {"new", "--force", "{f}"}}
+                                                               << QList<int>{0, 0, 5, 0, 0} << "";
+        QTest::newRow("import") << Steps{{"write", "c",
+                                          "Объект;file\r\n7;34.12\r\n9;\r\n\r\n600;0.255"},
+                                         {"import-csv", "{c}", "{f}"}}
+                                << QList<int>{0, 0} << "007  034.012\n600  000.255\n";
+        QTest::newRow("a bad line stops the import")
+            << Steps{{"write", "c", "7;34.12\n8;34,12\n"}, {"import-csv", "{c}", "{f}"}}
+            << QList<int>{0, 5} << "-";
+        QTest::newRow("--skip-bad leaves it out")
+            << Steps{{"write", "c", "7;34.12\n8;34,12\n"},
+                     {"import-csv", "--skip-bad", "{c}", "{f}"}}
+            << QList<int>{0, 0} << "007  034.012\n";
+        QTest::newRow("nothing to import")
+            << Steps{{"write", "c", "object;file\n"}, {"import-csv", "{c}", "{f}"}}
+            << QList<int>{0, 5} << "-";
+        QTest::newRow("import keeps a file")
+            << Steps{newF, {"write", "c", "7;1.2"}, {"import-csv", "{c}", "{f}"}}
+            << QList<int>{0, 0, 5} << "";
+        QTest::newRow("export, import back")
+            << Steps{{"new", "{g}"},
+                     {"set", "{g}", "7", "34.12"},
+                     {"set", "{g}", "600", "0.255"},
+                     {"export-csv", "{g}", "{c}"},
+                     {"import-csv", "{c}", "{f}"}}
+            << QList<int>{0, 0, 0, 0, 0} << "007  034.012\n600  000.255\n";
+        QTest::newRow("export never over its base")
+            << Steps{newF, {"set", "{f}", "7", "1.2"}, {"export-csv", "{f}", "{f}"}}
+            << QList<int>{0, 0, 5} << "007  001.002\n";
+        QTest::newRow("import never over its list")
+            << Steps{{"write", "f", "7;1.2"}, {"import-csv", "--force", "{f}", "{f}"}}
+            << QList<int>{0, 5} << "-";
+    }
+    void prepareFile() {
+        QFETCH(QList<QStringList>, steps);
+        QFETCH(QList<int>, statuses);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            QStringList step = steps[i];
+            if (step[0] == QLatin1String("write")) {
+                WriteFile(dir.filePath(step[1]), step[2].toUtf8());
+                continue;
+            }
+            step.replaceInStrings(QRegularExpression(QStringLiteral("\\{(\\w+)\\}")),
+                                  dir.path() + "/\\1");
+            CliOptions options;
+            CliResult result;
+            QVERIFY2(Parse(step, options, result), qPrintable(result.err));
+            result = RunFileCommand(options);
+            QVERIFY2(result.exitCode == statuses[i],
+                     qPrintable(step.join(' ') + ": " + result.err));
+        }
+        CliOptions options;
+        options.files = QStringList{dir.filePath(QStringLiteral("f"))};
+        const CliResult result = RunShow(options);
+        QCOMPARE(result.exitCode == exitDone ? result.out : QStringLiteral("-"), shown);
     }
 
     void objectLine_data() {
@@ -409,6 +512,8 @@ private slots:
         QTest::newRow("read-base over a file")
             << QStringList{noPort, "read-base", "{good}"} << 5 << "--force"
             << "";
+        QTest::newRow("new over a file") << QStringList{"new", "{good}"} << 5 << "--force"
+                                         << "";
         QTest::newRow("no port chosen") << QStringList{"read-setup"} << 3 << "OFF"
                                         << "";
         // --json: one object for every outcome, failures too.
@@ -416,6 +521,10 @@ private slots:
             << QStringList{"--json", "read-number", "0"} << 1 << "Usage:"
             << "{\"command\":\"read-number\",\"error\":\"the object number is 1..600, not 0\","
                "\"exit\":1,\"schema\":1}\n";
+        QTest::newRow("json CSV on stdout")
+            << QStringList{"--json", "export-csv", "{good}"} << 1 << "needs CSV"
+            << "{\"command\":\"export-csv\",\"error\":\"export-csv --json needs CSV: standard "
+               "output takes the CSV itself\",\"exit\":1,\"schema\":1}\n";
         QTest::newRow("json file")
             << QStringList{"--json", "show", "{dir}/none"} << 5 << "none"
             << "{\"command\":\"show\",\"error\":\"{dir}/none: No such file or directory\","
@@ -712,6 +821,10 @@ private slots:
                               << QStringList{"{dir}/base.kvb"};
         QTest::newRow("second file")
             << QStringList{"diff", "{dir}/base.kvb", "{dir}/b"} << QStringList{"{dir}/base.kvb"};
+        QTest::newRow("import-csv, FILE") << QStringList{"import-csv", "{dir}/base.kvb", "{dir}/b"}
+                                          << QStringList{"{dir}/base.kvb"};
+        QTest::newRow("backup, a folder")
+            << QStringList{"backup", "{dir}/"} << QStringList{"{dir}/sub"};
         QTest::newRow("no third file")
             << QStringList{"diff", "{dir}/base.kvb", "{dir}/base.kvb", "{dir}/b"} << QStringList{};
     }
@@ -720,6 +833,7 @@ private slots:
         QFETCH(QStringList, offered);
         QTemporaryDir dir;
         WriteFile(dir.filePath(QStringLiteral("base.kvb")), {});
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
         words.replaceInStrings(QStringLiteral("{dir}"), dir.path());
         offered.replaceInStrings(QStringLiteral("{dir}"), dir.path());
         QProcess bash;

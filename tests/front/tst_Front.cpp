@@ -1,6 +1,7 @@
 #include "common/CoreTestMain.h"
 
 #include "base/BaseFileCodec.h"
+#include "base/FileTableEdit.h"
 #include "base/NativePath.h"
 #include "exchange/CExchangeSession.h"
 #include "front/BaseFiles.h"
@@ -353,7 +354,8 @@ void TestFront::portChoice() {
 
 // Every file case meets both front ends through the shared layer: the window's
 // document as File > Open and Save give it a name, and kelvarin-cli's write-base
-// (an open) and read-base (a save), run as a user would run it.
+// (an open) and read-base (a save), run as a user would run it; a prepared file
+// table as "Save file base as..." and kelvarin-cli new save it.
 void TestFront::baseFiles_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("save");
@@ -391,8 +393,11 @@ void TestFront::baseFiles() {
     const BaseFileBytes consoleBytes = EncodeBaseFile(console);
     const QByteArray saved(reinterpret_cast<const char*>(consoleBytes.data()), 7212);
 
-    for (const bool cli : {false, true}) {
-        if (!cli && !window)
+    // A save writes the console's base (File > Save, read-base) or a prepared file
+    // table ("Save file base as...", new), each through both front ends.
+    for (const auto& [cli, fileTable] :
+         {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+        if ((!cli && !window) || (fileTable && !save))
             continue;
         FileCase file;
         if (!file.Prepare(kind, save))
@@ -408,7 +413,7 @@ void TestFront::baseFiles() {
             QStringList arguments{QStringLiteral("--port=%1").arg(sim.SlavePath().c_str())};
             for (const RunFile& runFile : file.runFiles)
                 arguments << "--" + runFile.role + "-file" << runFile.path;
-            arguments << (save ? "read-base" : "write-base");
+            arguments << (fileTable ? "new" : save ? "read-base" : "write-base");
             if (save && kind != "exists")
                 arguments << "--force";
             // The name goes as its bytes: bash turns each \xHH back into the byte.
@@ -440,18 +445,23 @@ void TestFront::baseFiles() {
             CObjectBase objectBase;
             objectBase.deviceTable = console;
             objectBase.deviceBaseComplete = 1;
+            objectBase.fileTable = EmptyFileTable();
+            objectBase.fileBaseLoaded = fileTable ? 1 : 0;
             CKelvarinDoc doc(objectBase);
             QObject::connect(&doc, &CKelvarinDoc::reported,
                              [&said](CKelvarinDoc::Report, const QString& text) { said += text; });
             if (AsRoot())
                 ::setfsuid(nobody);
             done =
-                save ? SaveDocumentFile(doc, path, file.runFiles) == CKelvarinDoc::SaveResult::Saved
-                     : OpenDocumentFile(doc, path, file.runFiles) ==
-                           CKelvarinDoc::OpenResult::Opened;
+                fileTable
+                    ? SaveFileBaseFile(doc, path, file.runFiles) == CKelvarinDoc::SaveResult::Saved
+                : save
+                    ? SaveDocumentFile(doc, path, file.runFiles) == CKelvarinDoc::SaveResult::Saved
+                    : OpenDocumentFile(doc, path, file.runFiles) ==
+                          CKelvarinDoc::OpenResult::Opened;
             if (AsRoot())
                 ::setfsuid(0);
-            QCOMPARE(objectBase.fileBaseLoaded, done ? 1 : 0);
+            QCOMPARE(objectBase.fileBaseLoaded, done || fileTable ? 1 : 0);
         }
         QVERIFY2(said.contains(reason), qPrintable(said));
         QCOMPARE(done, reason.isEmpty());
