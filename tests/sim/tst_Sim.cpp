@@ -102,6 +102,10 @@ void TestSim::readBlock() {
     }
     console.faults.blockByte2 = 0;
     QCOMPARE(OnlyReply(Send(console, Request('R', {3})))[2], 0);
+    // A constant in the answers to one letter only.
+    console.faults.blockByte2Only = 'W';
+    QCOMPARE(OnlyReply(Send(console, Request('R', {3})))[2], 3);
+    QCOMPARE(OnlyReply(Send(console, FramedTelegram('W', {3})))[2], 0);
 }
 
 void TestSim::writeBlock() {
@@ -277,6 +281,18 @@ void TestSim::answerOnlySecondCopy() {
     // Another request starts the count again.
     QVERIFY(Send(console, Request('C', {0, 1})).empty());
     QCOMPARE(OnlyReply(Send(console, Request('C', {0, 1})))[1], 'O');
+
+    // Only the reply named is damaged.
+    CSimConsole damaging;
+    damaging.faults.damagedReply = 2;
+    Bytes out;
+    for (int copy = 0; copy < 3; ++copy) {
+        const Bytes reply = Send(damaging, request);
+        out.insert(out.end(), reply.begin(), reply.end());
+    }
+    const Seen seen = Assemble(out);
+    QCOMPARE(int(seen.accepted.size()), 2);
+    QCOMPARE(seen.rejected, std::vector<RxResult>{RxResult::ChecksumError});
 }
 
 void TestSim::chatterBetweenReplies() {
