@@ -177,11 +177,11 @@ void TestPairingLine::portChangeForgetsEcho() {
     E2eRig rig;
     rig.Click("Read Base");
     RunUntilIdle(rig);
-    QVERIFY(rig.View().Session().Exchange().Pairing().ConsoleEchoesBlock());
+    QVERIFY(rig.View().Session().Exchange().Pairing().EchoesBlock('R'));
     auto& ports = rig.Find<QComboBox>("port");
     ports.setCurrentIndex(ports.count() - 1); // "OFF"
     emit ports.activated(ports.currentIndex());
-    QVERIFY(!rig.View().Session().Exchange().Pairing().ConsoleEchoesBlock());
+    QVERIFY(!rig.View().Session().Exchange().Pairing().EchoesBlock('R'));
 }
 
 KELVARIN_TEST_MAIN(TestPairingLine)
