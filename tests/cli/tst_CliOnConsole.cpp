@@ -268,6 +268,32 @@ private slots:
         QVERIFY(cli.err.contains(QStringLiteral("Нет связи с ПЦН")));
     }
 
+    // The console is busy on block 5 for 9 s, then answers all it was sent. The read
+    // is retried at once by a new process, which knows nothing of the one before:
+    // it fails and writes no file; the next one, on a quiet line, reads the base.
+    void retriedReadInANewProcess() {
+        SimFaults busy;
+        busy.holdUpRequest = 6;
+        busy.holdUpMs = 9000;
+        sim->SetFaults(busy);
+        const QStringList closings = {QStringLiteral("Нет связи с ПЦН"),
+                                      QStringLiteral("Ответы ПЦН не совпали с запросами, "
+                                                     "база объектов не прочитана"),
+                                      QStringLiteral("База объектов прочитана из ПЦН")};
+        for (const QString& closing : closings) {
+            QProcess cli;
+            StartProgram(cli, {"read-base", "{read}"});
+            QVERIFY(cli.waitForFinished(30000));
+            const bool read = closing == closings.last();
+            QVERIFY2(cli.readAllStandardError().contains(closing.toUtf8()), qPrintable(closing));
+            QCOMPARE(cli.exitCode(), read ? 0 : 2);
+            QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("read"))), read);
+        }
+        QFile file(dir.filePath(QStringLiteral("read")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == SimBaseFile(*sim, false));
+    }
+
     // A reply with a bad checksum, then one cut short, then a good one: each
     // request and what came back, in order, with the receive verdict.
     void traceOfARead() {
