@@ -146,6 +146,7 @@ private:
     bool shifted = false;
     uint16_t quietTicksLeft = 0;
     uint16_t listenedTicks = 0;
-    uint16_t ticksSinceWrite = 0;    // since the request on the line was last written
-    uint16_t slowestAnswerTicks = 0; // the most ticksSinceWrite at an answer taken
+    uint16_t ticksSinceWrite = 0;     // since the request on the line was last written
+    uint16_t slowestAnswerTicks = 0;  // the most ticksSinceWrite at an answer taken
+    uint16_t lastAnswerWaitTicks = 0; // replyWaitTicks at the last answer taken
 };

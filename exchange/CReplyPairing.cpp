@@ -64,6 +64,8 @@ void CReplyPairing::OnOperationStarted() {
     askingDone = false;
     blockMismatched = false;
     lastEchoedBlock = -1;
+    mayHaveTakenOwed = false;
+    copyRead = false;
 }
 
 void CReplyPairing::OnAskingDone() {
@@ -116,6 +118,14 @@ ReplyJudgement CReplyPairing::Judge(const Telegram& reply, uint64_t readAt) {
     if (letter == 'B' && NoteBlockAnswer(reply))
         return Shifted("the console echoes the block, and an earlier answer carried another");
 
+    // Equal to the previous answer, while the previous request's repeats may still be
+    // owed one: it may be that answer, if it came before this request's repeat or
+    // from a console seen to answer a request twice (one that answers only a repeat
+    // answers after it, and once).
+    if (IsBlockRequest(request[1]) && answersOwed > 0 && (requestWrites == 1 || copyRead) &&
+        SamePayload(reply, previousAnswer))
+        mayHaveTakenOwed = true;
+
     answered = true;
     previousRequest = request;
     previousWrittenAt = requestWrittenAt;
@@ -129,9 +139,13 @@ ReplyJudgement CReplyPairing::Judge(const Telegram& reply, uint64_t readAt) {
 // answers the previous request, or something earlier. A copy of the answer taken
 // changes nothing; another answer to a block means that one of the two answered
 // something else, and nothing tells which.
-ReplyJudgement CReplyPairing::JudgeEarlier(const Telegram& reply) const {
-    if (SamePayload(reply, previousAnswer))
+ReplyJudgement CReplyPairing::JudgeEarlier(const Telegram& reply) {
+    if (SamePayload(reply, previousAnswer)) {
+        if (answersOwed > 0)
+            --answersOwed;
+        copyRead = true;
         return Dropped("copy of the previous answer");
+    }
     const bool anotherBlock =
         EchoesBlock(char(previousRequest[1])) && reply[2] != previousRequest[2];
     if (!IsBlockRequest(previousRequest[1]) || anotherBlock)

@@ -77,9 +77,12 @@ public:
     // Whether the console has shown on this port that it echoes the block in its
     // answers to requestLetter ('R' or 'W').
     bool EchoesBlock(char requestLetter) const;
+    // Whether this operation took an answer that may have been owed to a repeat of
+    // the request before it: then the answer to its last request may still come.
+    bool MayHaveTakenOwed() const { return mayHaveTakenOwed; }
 
 private:
-    ReplyJudgement JudgeEarlier(const Telegram& reply) const;
+    ReplyJudgement JudgeEarlier(const Telegram& reply);
     bool OwedToCheck(const Telegram& reply) const;
     bool NoteBlockAnswer(const Telegram& reply);
     bool AnswersOperation(uint8_t letter, uint64_t readAt) const;
@@ -105,6 +108,8 @@ private:
     uint64_t askingDoneAt = 0;    // the place of its mark on the line
     bool blockMismatched = false; // an answer taken with another block in byte 2
     int lastEchoedBlock = -1;     // the block of the last answer taken, if it echoed it
+    bool mayHaveTakenOwed = false;
+    bool copyRead = false; // a copy of an answer taken was read
 
     bool echoesRead = false;
     bool echoesWrite = false;

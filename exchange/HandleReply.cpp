@@ -10,8 +10,10 @@ ReplyJudgement CExchange::JudgeReply() {
     if (vars.exchangeState == Idle)
         return {ReplyVerdict::Dropped, "no operation"};
     const ReplyJudgement judgement = pairing.Judge(assembler.rxTelegram, rxStartedAt);
-    if (judgement.verdict == ReplyVerdict::Taken)
+    if (judgement.verdict == ReplyVerdict::Taken) {
         slowestAnswerTicks = std::max(slowestAnswerTicks, ticksSinceWrite);
+        lastAnswerWaitTicks = vars.replyWaitTicks;
+    }
     return judgement;
 }
 
@@ -106,6 +108,10 @@ void CExchange::StartListening() {
     listenedTicks = 0;
     quietTicksLeft = std::min<uint16_t>(
         giveUpTicks, std::max<uint16_t>(minListenTicks, slowestAnswerTicks + listenMarginTicks));
+    // An answer owed to a repeat may have been taken for the next block: the last
+    // request's own answer may then come as long as a console may take to answer.
+    if (pairing.MayHaveTakenOwed() && giveUpTicks - lastAnswerWaitTicks > quietTicksLeft)
+        quietTicksLeft = uint16_t(giveUpTicks - lastAnswerWaitTicks);
     vars.replyWaitTicks = 0;
     pairing.OnAskingDone();
 }

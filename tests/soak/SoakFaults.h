@@ -18,13 +18,6 @@ inline const QStringList receiveErrors = {"Ошибка CRC телеграммы
                                           "Не верный тип телеграммы",
                                           "Тайм-аут при приеме телеграммы"};
 inline const QString noLink = "Нет связи с ПЦН";
-// A base operation whose answers did not pair with its requests.
-inline const QString readShifted = "Ответы ПЦН не совпали с запросами, база объектов не прочитана";
-inline const QString writeShifted =
-    "Ответы ПЦН не совпали с запросами, запись базы не подтверждена: передано ";
-inline bool IsShifted(const QString& closing) {
-    return closing == readShifted || closing.startsWith(writeShifted);
-}
 
 // How likely each misbehaviour of the console is in one operation. Faults that
 // make an operation end without an answer ("fatal") cost 120 ticks each, so a
