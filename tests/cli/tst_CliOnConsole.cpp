@@ -276,22 +276,19 @@ private slots:
         busy.holdUpRequest = 6;
         busy.holdUpMs = 9000;
         sim->SetFaults(busy);
-        const QStringList closings = {QStringLiteral("Нет связи с ПЦН"),
-                                      QStringLiteral("Ответы ПЦН не совпали с запросами, "
-                                                     "база объектов не прочитана"),
-                                      QStringLiteral("База объектов прочитана из ПЦН")};
-        for (const QString& closing : closings) {
+        for (const char* closing :
+             {"Нет связи с ПЦН", "не совпали с запросами, база объектов не прочитана",
+              "База объектов прочитана из ПЦН"}) {
             QProcess cli;
             StartProgram(cli, {"read-base", "{read}"});
             QVERIFY(cli.waitForFinished(30000));
-            const bool read = closing == closings.last();
-            QVERIFY2(cli.readAllStandardError().contains(closing.toUtf8()), qPrintable(closing));
+            const bool read = QByteArray(closing).startsWith("База");
+            QVERIFY2(cli.readAllStandardError().contains(closing), closing);
             QCOMPARE(cli.exitCode(), read ? 0 : 2);
-            QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("read"))), read);
+            QFile file(dir.filePath(QStringLiteral("read")));
+            QCOMPARE(file.open(QIODevice::ReadOnly), read);
+            QVERIFY(!read || file.readAll() == SimBaseFile(*sim, false));
         }
-        QFile file(dir.filePath(QStringLiteral("read")));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == SimBaseFile(*sim, false));
     }
 
     // A reply with a bad checksum, then one cut short, then a good one: each

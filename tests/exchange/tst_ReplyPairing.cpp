@@ -13,7 +13,7 @@
 //   B5.7+  O3:1.2-  U+ a reply: "B" with byte 2 of 5 and every data byte 7, "O" about
 //                      object 3 with bytes 4 and 5 (255 each when not given), "U";
 //                      + taken, - dropped, ! shows the operation's answers shifted
-//   ~B5  ~B5!          a reply that failed the receive checks; ! as above
+//   ~B0                a reply that failed the receive checks (! as above)
 //   <1B0-              the reply was read while the latest write had not gone out
 class TestReplyPairing : public QObject {
     Q_OBJECT
@@ -31,8 +31,7 @@ void TestReplyPairing::pairing_data() {
     QTest::newRow("write, another object") << "start C3 O3+ D3:12.34 O30:12.34- O3:12.34+";
 
     // A console that has echoed two blocks in a row, other than 0, in its answers to
-    // one letter echoes it there: a "B" for another block answers something else,
-    // from the first block of every operation of that letter.
+    // one letter echoes it there: a "B" for another block answers something else.
     QTest::newRow("given-up read retried")
         << "start R0 B0+ R1 B1+ R2 B2+ R3 * * start R0 B3- B3- B3- B0+ R1 B1+";
     QTest::newRow("echo known, write") << "start W1 B1+ W2 B2+ start W7 B6- B7+";
@@ -42,11 +41,8 @@ void TestReplyPairing::pairing_data() {
     QTest::newRow("two blocks apart do not either") << "start R3 B3+ R4 B9+ R5 B5+ start R8 B2+";
     QTest::newRow("forgotten with the port") << "start R1 B1+ R2 B2+ port start R3 B2+";
     QTest::newRow("no echo: a late answer is taken") << "start R5 * * start R0 B5+";
-    // Echo is a matter of the letter: R and W replies may differ in byte 2.
     QTest::newRow("echo in reads, constant in writes")
         << "start R0 B0+ R1 B1+ R2 B2+ start W0 B0+ W1 B0+ W2 B0+";
-    QTest::newRow("echo in writes, not known for reads")
-        << "start W0 B0+ W1 B1+ W2 B2+ start R0 B2+";
 
     // Nothing read before a request went out is its answer.
     QTest::newRow("before the first request") << "start B0- R0 B0+";
@@ -63,47 +59,41 @@ void TestReplyPairing::pairing_data() {
     // loses nothing.
     QTest::newRow("write of the number held") << "start C3 O3:12.34+ D3:12.34 O3:12.34+";
     QTest::newRow("255.255 to an object not learned") << "start C3 O3+ D3:255.255 O3+";
-    QTest::newRow("constant 0, blocks alike, read") << "start R0 B0+ R1 B0+ R2 B0+ end";
-    QTest::newRow("constant 0, blocks alike, write") << "start W0 B0+ W1 B0+ end";
+    QTest::newRow("constant 0, blocks alike, read") << "start R0 B0+ R1 B0+ R2 B0+";
+    QTest::newRow("constant 0, blocks alike, write") << "start W0 B0+ W1 B0+";
     QTest::newRow("settings") << "start E U+ start F U+";
     QTest::newRow("first answer damaged, blocks alike") << "start R0 ~B0 * B0+ R1 B0+ R2 B0+ end";
     QTest::newRow("answers only repeats, blocks alike") << "start R0 * B0+ R1 * B0+ R2 * B0+ end";
-    QTest::newRow("block repeated, no echo: the next answer is taken")
-        << "start R0 * B0.3+ R1 B0.3+";
-    QTest::newRow("copy read with the answer") << "start R0 * * B0.3+ R1 <1B0.3- B0.3+";
+    QTest::newRow("block repeated, no echo") << "start R0 * B0.3+ R1 B0.3+";
+    QTest::newRow("block repeated twice, blocks alike")
+        << "start R0 * * B0.3+ R1 B0.3+ R2 B0.3+ end";
 
-    // The check's answers owed to its repeats are not taken for the write's.
+    // Answers owed to the check's repeats are not taken for the write's.
     QTest::newRow("check repeated") << "start C3 * O3+ D3:12.34 O3- O3:12.34+";
     QTest::newRow("check repeated, its first answer damaged") << "start C3 ~O3 * O3+ D3:12.34 O3+";
-    QTest::newRow("check repeated, the owed answer damaged")
-        << "start C3 * O3+ D3:12.34 ~O3 O3:12.34+";
     QTest::newRow("check repeated, write of the number it showed")
         << "start C3 * O3:12.34+ D3:12.34 O3:12.34+";
-    QTest::newRow("owed answers end with the operation") << "start C3 * O3+ start C3 O3+";
+    QTest::newRow("owed answers end with the operation") << "start E * U+ start E U+";
 
-    // A base operation that took an answer for the wrong block finds out.
-    QTest::newRow("a late answer, then the block's own before the next request")
+    // A base operation that took an answer for another block finds out.
+    QTest::newRow("another answer to the block before the next request went out")
         << "start R0 B5+ R1 <1B0!";
+    QTest::newRow("a copy of it") << "start R0 * * B0.3+ R1 <1B0.3- B0.3+";
     QTest::newRow("echo shown later, an earlier block carried another")
         << "start R0 B5+ R1 B1+ R2 B2!";
-    QTest::newRow("echo known from the start, an earlier block matched")
-        << "start R0 B0+ R1 B1+ R2 B2+ start R0 B0+ R1 B1+";
     QTest::newRow("an answer after the last block") << "start R58 B57+ R59 B58+ end B59!";
     QTest::newRow("a copy read with the last answer") << "start R59 B0+ end <1B0- B0!";
-    QTest::newRow("another answer read with the last") << "start R59 B0+ end <1B9!";
     QTest::newRow("a damaged answer after the last block") << "start W59 B0+ end ~B0!";
-    QTest::newRow("another letter after the last block") << "start R59 B0+ end O3- U-";
 
     // Letters, and nothing after the answer.
     QTest::newRow("wrong letters") << "start C3 B0- U- R0 O0- U- E B0- O0- U+";
     QTest::newRow("one answer per request") << "start E U+ U- start R0 B0+ B0-";
-    QTest::newRow("unasked letters") << "start R0 T- I- A- B0+";
 }
 
 void TestReplyPairing::pairing() {
     QFETCH(QString, line);
     static const QRegularExpression wordPattern(
-        "^(~)?(?:<(\\d+))?([A-Z])(\\d*)(?:\\.(\\d+))?(?::(\\d+)\\.(\\d+))?([-+!]?)$");
+        "^(?:<(\\d+))?([A-Z])(\\d*)(?:\\.(\\d+))?(?::(\\d+)\\.(\\d+))?([-+!]?)$");
 
     CReplyPairing pairing;
     for (const QString& word : line.split(' ')) {
@@ -123,32 +113,33 @@ void TestReplyPairing::pairing() {
             pairing.OnRepeatWritten();
             continue;
         }
-        const QRegularExpressionMatch match = wordPattern.match(word);
+        const bool damaged = word.startsWith('~');
+        const QRegularExpressionMatch match = wordPattern.match(word.mid(damaged ? 1 : 0));
         QVERIFY2(match.hasMatch(), qPrintable(word));
-        Telegram telegram = BlankTelegram(match.captured(3).at(0).toLatin1());
-        const int number = match.captured(4).toInt();
+        Telegram telegram = BlankTelegram(match.captured(2).at(0).toLatin1());
+        const int number = match.captured(3).toInt();
         const bool isObject = telegram[1] == 'O' || telegram[1] == 'C' || telegram[1] == 'D';
         if (isObject) {
             telegram[2] = uint8_t(number / 256);
             telegram[3] = uint8_t(number % 256);
-            telegram[4] = match.captured(6).isEmpty() ? 255 : uint8_t(match.captured(6).toInt());
-            telegram[5] = match.captured(7).isEmpty() ? 255 : uint8_t(match.captured(7).toInt());
+            telegram[4] = match.captured(5).isEmpty() ? 255 : uint8_t(match.captured(5).toInt());
+            telegram[5] = match.captured(6).isEmpty() ? 255 : uint8_t(match.captured(6).toInt());
         } else {
             telegram[2] = uint8_t(number);
             for (int i = 3; i < 23; ++i)
-                telegram[i] = uint8_t(match.captured(5).toInt());
+                telegram[i] = uint8_t(match.captured(4).toInt());
         }
         FrameTelegram(telegram);
 
-        const QString verdict = match.captured(8);
-        const uint64_t readAt = pairing.ReadPosition(match.captured(2).toUInt());
-        if (!match.captured(1).isEmpty()) {
-            QVERIFY2(pairing.OnDamagedReply(telegram[1], readAt) == (verdict == "!"),
-                     qPrintable(word));
+        const QString verdict = match.captured(7);
+        const uint64_t readAt = pairing.ReadPosition(match.captured(1).toUInt());
+        if (!damaged && verdict.isEmpty()) {
+            pairing.OnRequestWritten(telegram);
             continue;
         }
-        if (verdict.isEmpty()) {
-            pairing.OnRequestWritten(telegram);
+        if (damaged) {
+            QVERIFY2(pairing.OnDamagedReply(telegram[1], readAt) == (verdict == "!"),
+                     qPrintable(word));
             continue;
         }
         const ReplyJudgement judgement = pairing.Judge(telegram, readAt);
@@ -157,8 +148,7 @@ void TestReplyPairing::pairing() {
                                                        : ReplyVerdict::Dropped;
         QVERIFY2(judgement.verdict == expected, qPrintable(word));
         // The trace says why whatever is not taken was not.
-        QVERIFY2((judgement.reason == nullptr) == (expected == ReplyVerdict::Taken),
-                 qPrintable(word));
+        QVERIFY2(!judgement.reason == (expected == ReplyVerdict::Taken), qPrintable(word));
     }
 }
 
