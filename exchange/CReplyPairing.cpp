@@ -101,7 +101,7 @@ ReplyJudgement CReplyPairing::Judge(const Telegram& reply, uint64_t readAt) {
         return Shifted("an answer after the last request");
     }
     if (!requestOnLine)
-        return Dropped("no request waiting");
+        return Dropped(answered ? "answer to an earlier request" : "no request waiting");
     if (letter != AnswerLetter(request[1]))
         return Dropped("not the answer's letter");
     if (readAt < requestWrittenAt)

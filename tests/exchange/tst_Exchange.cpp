@@ -2,6 +2,8 @@
 #include "common/Telegrams.h"
 #include "sim/CSimConsole.h"
 
+#include "link/CLineTrace.h"
+
 #include <QtTest>
 
 #include <array>
@@ -785,6 +787,14 @@ void TestExchange::bytesHeldDuringConfirmation() {
     QCOMPARE(rig->host.log.last(), QString("Записываемый объект номер: 291 уже обучен"));
     QCOMPARE(rig->exchange.Assembler().rxCount, uint16_t(0));
 
+    QStringList traced; // the requests written by then, and the verdict on each telegram
+    CLineTrace trace(
+        [&](const std::string& line) {
+            traced << QString::number(rig->host.written.size()) +
+                          QString::fromStdString(line).section("  ", -1);
+        },
+        [] { return std::chrono::nanoseconds(0); });
+    rig->exchange.SetTrace(&trace);
     rig->exchange.AnswerOverwrite(true);
     // All of it was read before the write went out, so none of it is the write's answer.
     QCOMPARE(rig->host.log.mid(2), QStringList{"Ошибка CRC телеграммы"});
@@ -793,6 +803,8 @@ void TestExchange::bytesHeldDuringConfirmation() {
     rig->Feed(Reply('O', {0x01, 0x23, 0, 0}));
     QCOMPARE(rig->host.log.last(), QString("Записан объект: 291 - 000.000"));
     QCOMPARE(int(rig->Vars().exchangeState), int(Idle));
+    QCOMPARE(traced, (QStringList{"1checksum error", "1dropped O: answer to an earlier request",
+                                  "2accepted O"}));
 }
 
 void TestExchange::repeatedCheckAnswers_data() {
