@@ -70,9 +70,8 @@ void TestPairingLine::givenUpReadRetried_data() {
 }
 
 // Busy for 7 s on block 5, then the console answers everything it was sent; the
-// operator presses "Read Base" again as soon as the program gives up. Once the
-// port was picked again nothing tells the late answers from the new ones: that
-// read fails, and the next one reads the base.
+// operator presses "Read Base" again as soon as the program gives up (and fails
+// when the echo was forgotten with the port), and again.
 void TestPairingLine::givenUpReadRetried() {
     QFETCH(bool, portPicked);
     E2eRig rig;

@@ -996,8 +996,7 @@ void TestExchange::doubledReplies_data() {
 // A console (or a line) that delivers every reply twice, without any repeat having
 // been sent: a copy read with its reply was there before the next request went
 // out, and counts once. One read later, from a console not known to echo the
-// block, nothing tells it from the next block's answer, but the answers still owed
-// after the last block show the read shifted.
+// block, it is taken for the next block's answer; the answer owed at the end shows it.
 void TestExchange::doubledReplies() {
     QFETCH(int, button);
     QFETCH(bool, sameRead);
