@@ -166,8 +166,9 @@ bool CReplyPairing::OnDamagedReply(uint8_t letter, uint64_t readAt) {
     return false;
 }
 
-// Only the write after the check is judged by this: an answer to another block
-// has a block index to give it away, or is taken as the description takes it.
+// Only the write after the check is judged by this: an answer to a block is judged
+// by its block index where the console echoes it, and otherwise by what comes at
+// the end of its operation.
 bool CReplyPairing::OwedToCheck(const Telegram& reply) const {
     if (answersOwed == 0 || request[1] != 'D' || !SamePayload(reply, previousAnswer))
         return false;
