@@ -75,7 +75,8 @@ private slots:
                            "--console-version", "--silent",       "--answer-copy", "--reply-letter",
                            "--bad-checksum",    "--bad-line-end", "--partial",     "--noise",
                            "--chatter",         "--answer-twice", "--delay",       "--hold-up",
-                           "--fixed-index",     "--flood",        "--help",        "--version"};
+                           "--fixed-index",     "--damage-reply", "--flood",       "--help",
+                           "--version"};
     }
     void helpNamesEveryOption() {
         QFETCH(QString, program);
