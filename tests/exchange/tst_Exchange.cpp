@@ -197,6 +197,7 @@ private slots:
     void repeatedBlockAnswers();
     void doubledReplies_data();
     void doubledReplies();
+    void owedCopyTakenForTheLastBlock();
     void receiveErrorsLogged_data();
     void receiveErrorsLogged();
     void contractConsolePaysNothing_data();
@@ -982,6 +983,25 @@ void TestExchange::repeatedBlockAnswers() {
         QCOMPARE(rig->base.deviceTable[61].byte1, int(DeviceByte1(6, 0)));
         QCOMPARE(rig->base.deviceTable[600].byte2, int(DeviceByte2(59, 9)));
     }
+}
+
+// Block 58 is answered once its request was repeated, and the answer to the repeat
+// is read after block 59 went out; block 59's own answer comes 2 s later.
+void TestExchange::owedCopyTakenForTheLastBlock() {
+    auto rig = MakeRig();
+    rig->Press(ReadBaseButton);
+    rig->Tick();
+    for (int block = 0; block < 58; ++block)
+        rig->Feed(BlockReply(rig->host.written.back(), 0));
+    rig->Tick(40);
+    const Telegram block58 = BlockReply(rig->host.written.back(), 0);
+    rig->Feed(block58);
+    rig->Feed(block58);
+    rig->Tick(40);
+    rig->Feed(BlockReply(rig->host.written.back(), 0));
+    rig->Tick(giveUpTicks);
+    QCOMPARE(rig->host.log.last(), readShifted);
+    QCOMPARE(rig->base.deviceBaseComplete, 0);
 }
 
 void TestExchange::doubledReplies_data() {
