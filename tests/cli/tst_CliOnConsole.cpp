@@ -268,9 +268,8 @@ private slots:
         QVERIFY(cli.err.contains(QStringLiteral("Нет связи с ПЦН")));
     }
 
-    // The console is busy on block 5 for 9 s, then answers all it was sent. The read
-    // is retried at once by a new process, which knows nothing of the one before:
-    // it fails and writes no file; the next one, on a quiet line, reads the base.
+    // Busy on block 5 for 9 s, the console then answers all it was sent. A new process
+    // retrying at once fails and writes no file; the next one reads the base.
     void retriedReadInANewProcess() {
         SimFaults busy;
         busy.holdUpRequest = 6;

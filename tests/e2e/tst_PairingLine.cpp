@@ -63,15 +63,13 @@ private slots:
 };
 
 void TestPairingLine::givenUpReadRetried_data() {
-    QTest::addColumn<bool>(
-        "portPicked"); // between the give-up and the retry: the echo is forgotten
+    QTest::addColumn<bool>("portPicked"); // between the two: the echo is forgotten
     QTest::newRow("same port") << false;
     QTest::newRow("port picked again") << true;
 }
 
 // Busy for 7 s on block 5, then the console answers everything it was sent; the
-// operator presses "Read Base" again as soon as the program gives up (and fails
-// when the echo was forgotten with the port), and again.
+// operator presses "Read Base" again as soon as the program gives up.
 void TestPairingLine::givenUpReadRetried() {
     QFETCH(bool, portPicked);
     E2eRig rig;
@@ -85,7 +83,7 @@ void TestPairingLine::givenUpReadRetried() {
     QTRY_COMPARE_WITH_TIMEOUT(rig.LastMessage(), QString("Нет связи с ПЦН"), giveUpTimeout);
     QCOMPARE(Requests(rig), Blocks('R').mid(0, 5) + QStringList({"R5", "R5", "R5"}));
 
-    if (portPicked) {
+    if (portPicked) { // the read fails: nothing tells the late answers from the new
         auto& ports = rig.Find<QComboBox>("port");
         for (const int index : {ports.count() - 1, 0}) { // "OFF", then COM1
             ports.setCurrentIndex(index);

@@ -145,7 +145,7 @@ void TestReplyPairing::pairing() {
                                       : verdict == "!" ? ReplyVerdict::Shifted
                                                        : ReplyVerdict::Dropped;
         QVERIFY2(judgement.verdict == expected, qPrintable(word));
-        // The trace says why whatever is not taken was not.
+        // What is not taken comes with why, for the trace.
         QVERIFY2(!judgement.reason == (expected == ReplyVerdict::Taken), qPrintable(word));
     }
 }

@@ -281,7 +281,6 @@ void TestSim::answerOnlySecondCopy() {
     // Another request starts the count again.
     QVERIFY(Send(console, Request('C', {0, 1})).empty());
     QCOMPARE(OnlyReply(Send(console, Request('C', {0, 1})))[1], 'O');
-
     // Only the reply named is damaged.
     CSimConsole damaging;
     damaging.faults.damagedReply = 2;
