@@ -200,13 +200,16 @@ std::vector<ReadTiming> TimeReads(const std::string& device, CLine* line, int ru
     return timings;
 }
 
-// limit 0: nothing to compare with.
-void Report(const char* what, const std::vector<ReadTiming>& timings, double limit) {
-    const double target = limit * 1.01 + firstTick;
+// limit 0: nothing to compare with. listen: what the program listens after the last
+// block, for an answer still owed, before it writes the closing line.
+void Report(const char* what, const std::vector<ReadTiming>& timings, double limit,
+            double listen = 0) {
+    const double target = limit * 1.005 + firstTick + listen;
     std::printf("%s\n", what);
     if (limit > 0)
-        std::printf("  line limit %.3f s, target < %.3f s (limit + 1%% + first tick)\n", limit,
-                    target);
+        std::printf("  line limit %.3f s, target < %.3f s (limit + 0.5%% + first tick + "
+                    "%.0f ms listening)\n",
+                    limit, target, 1000 * listen);
     std::vector<double> totals;
     std::vector<double> turnarounds;
     bool met = true;
@@ -234,11 +237,17 @@ void Report(const char* what, const std::vector<ReadTiming>& timings, double lim
                     turnarounds.size());
 }
 
-SimFaults Paced() {
+SimFaults Paced(int blockByte2 = -1) {
     SimFaults faults;
     faults.paced = true;
+    faults.blockByte2 = blockByte2;
     return faults;
 }
+
+// A console that does not echo the block in byte 2 leaves the program nothing to
+// tell a shifted read by but an answer still owed after the last block: it listens
+// 5 ticks for it, from the tick after that block's answer.
+constexpr double listenAfterLastBlock = 0.300;
 
 } // namespace
 
@@ -261,6 +270,15 @@ int main(int argc, char** argv) {
         Report("the console's own pacing (replies only; requests cross at once): half the "
                "line's limit",
                TimeReads(line.SlavePath(), &line, 3), telegramsPerRead / 2 * telegramLine);
+    }
+    {
+        CSimPty sim;
+        sim.SetFaults(Paced(0));
+        sim.Start();
+        CLine line(sim.SlavePath(), false);
+        Report("the console's own pacing, a constant 0 in byte 2 of its replies",
+               TimeReads(line.SlavePath(), &line, 3), telegramsPerRead / 2 * telegramLine,
+               listenAfterLastBlock);
     }
     {
         CSimPty sim;

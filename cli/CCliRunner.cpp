@@ -135,6 +135,16 @@ void CCliRunner::OnFinished(Outcome outcome) {
         Fail(exitDeclined, QStringLiteral("object %1 was not overwritten")
                                .arg(options.objectNumber, 3, 10, QLatin1Char('0')));
         return;
+    case Outcome::Shifted: {
+        const QString consequence =
+            options.command == CliCommand::WriteBase ? QStringLiteral("the write is not confirmed")
+            : options.command == CliCommand::VerifyBase ? QStringLiteral("nothing was compared")
+                                                        : QStringLiteral("nothing was saved");
+        Fail(exitNoAnswer, QStringLiteral("the console's answers did not pair with the requests "
+                                          "(it answered an earlier request, or one twice); ") +
+                               consequence);
+        return;
+    }
     case Outcome::Completed:
         Complete();
         return;

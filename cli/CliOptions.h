@@ -14,7 +14,7 @@
 enum CliExit : int {
     exitDone = 0,
     exitUsage = 1,         // a usage error, or a log or trace file that cannot be opened
-    exitNoAnswer = 2,      // the console did not answer (give-up)
+    exitNoAnswer = 2,      // the console did not answer (give-up), or its answers did not pair
     exitPortFailed = 3,    // the port could not be opened
     exitDifferences = 4,   // verify-base or diff found differences
     exitFileError = 5,     // a file could not be read or written, standard output included

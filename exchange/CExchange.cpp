@@ -15,6 +15,9 @@ void CExchange::Begin(ExchangeState state) {
     vars.exchangeState = state;
     vars.requestPending = 1;
     vars.replyWaitTicks = 0;
+    listening = false;
+    shifted = false;
+    slowestAnswerTicks = 0;
     pairing.OnOperationStarted();
     host.OperationStarted();
 }
@@ -139,14 +142,22 @@ void CExchange::ExchangeTick() {
         }
     }
 
+    const uint16_t bytesBeforeGap = assembler.rxCount;
     if (assembler.CheckRxGap()) {
         if (trace)
             trace->ReceiveTimedOut();
         LogStamped("%s", rxTimeoutMessage);
+        if (bytesBeforeGap > 1)
+            NoteDamagedReply(assembler.rxTelegram[1]);
     }
 
+    if (listening) {
+        ListenTick();
+        return;
+    }
     if (vars.exchangeState != Idle && !vars.confirmOpen) {
         ++vars.replyWaitTicks;
+        ++ticksSinceWrite;
         if (vars.replyWaitTicks >= giveUpTicks) {
             vars.linkReported = 0;
             vars.replyWaitTicks = 0;
@@ -159,6 +170,7 @@ void CExchange::ExchangeTick() {
         if (vars.replyWaitTicks == firstRepeatTicks || vars.replyWaitTicks == secondRepeatTicks) {
             host.WriteTelegram(txTelegram);
             pairing.OnRepeatWritten();
+            ticksSinceWrite = 0;
         }
         // Base operations move the bar per block; the short ones show that they wait.
         if (vars.exchangeState >= ReadNumber) {
@@ -215,6 +227,7 @@ void CExchange::SendRequest(char letter) {
     FrameTelegram(txTelegram);
     host.WriteTelegram(txTelegram);
     pairing.OnRequestWritten(txTelegram);
+    ticksSinceWrite = 0;
 }
 
 void CExchange::ReceiveBytes(const uint8_t* bytes, std::size_t count, uint32_t unsentWrites) {
@@ -234,16 +247,15 @@ void CExchange::AnswerOverwrite(bool overwrite) {
     if (!vars.confirmOpen)
         return;
     vars.confirmOpen = 0;
-    // What was held was read before anything this answer writes.
-    const uint64_t heldAt = pairing.ReadPosition(0);
+    // What came while the operator decided was on the line before anything this
+    // answer writes, so it goes first; the check has its answer, so none of it is one.
+    std::vector<uint8_t> held;
+    held.swap(heldBytes);
+    ReceiveBytes(held.data(), held.size());
     if (overwrite)
         WriteCheckedNumber();
     else
         CancelNumberWrite();
-
-    std::vector<uint8_t> held;
-    held.swap(heldBytes);
-    ReceiveBytes(held.data(), held.size(), uint32_t(pairing.ReadPosition(0) - heldAt));
 }
 
 void CExchange::AssembleRxByte(uint8_t byte, uint64_t readAt) {
@@ -251,13 +263,22 @@ void CExchange::AssembleRxByte(uint8_t byte, uint64_t readAt) {
         rxStartedAt = readAt;
     const uint16_t countBefore = assembler.rxCount;
     const RxResult result = assembler.AssembleRxByte(byte);
+    if (result != RxResult::Accepted) {
+        if (trace)
+            trace->ByteReceived(byte, countBefore, result);
+        if (const char* message = RxErrorMessage(result)) {
+            LogStamped("%s", message);
+            // A checksum or line end gone wrong on the way: the console did answer.
+            if (result != RxResult::TypeError)
+                NoteDamagedReply(assembler.rxTelegram[1]);
+        }
+        return;
+    }
+    const ReplyJudgement judgement = JudgeReply();
     // Told before the reply is handled, so that the trace has it before what it causes.
     if (trace)
-        trace->ByteReceived(byte, countBefore, result);
-    if (result == RxResult::Accepted)
-        HandleReply();
-    else if (const char* message = RxErrorMessage(result))
-        LogStamped("%s", message);
+        trace->ByteReceived(byte, countBefore, result, judgement.reason ? judgement.reason : "");
+    HandleReply(judgement);
 }
 
 void CExchange::LogStamped(const char* format, ...) {

@@ -53,6 +53,11 @@ constexpr uint16_t secondRepeatTicks = 80;
 constexpr uint16_t giveUpTicks = 120;
 constexpr uint16_t progressStepTicks = 20;
 constexpr uint16_t idleClearTicks = 40;
+// After its last block, a base operation listens at least this long: one reply
+// takes 108 ms on the line at 2400 baud, and a tick may pass before it starts.
+constexpr uint16_t minListenTicks = 5;
+// and longer by this than the slowest answer of the operation took.
+constexpr uint16_t listenMarginTicks = 2;
 
 // The exchange engine: button handlers, the timer tick, the request builder and
 // reply handling. Lives on the UI thread; the port's bytes and the dialog's answer
@@ -72,7 +77,8 @@ public:
 
     // Bytes from the port in arrival order, read while the latest unsentWrites
     // writes had not gone out yet (nothing read then answers those). While the
-    // overwrite confirmation is open they are held, and fed in order after the answer.
+    // overwrite confirmation is open they are held, and fed in order when it is
+    // answered, before anything the answer writes.
     void ReceiveBytes(const uint8_t* bytes, std::size_t count, uint32_t unsentWrites = 0);
 
     // The line trace to tell of every byte received and every receive time-out;
@@ -94,7 +100,9 @@ public:
 private:
     void SendRequest(char letter);
     void AssembleRxByte(uint8_t byte, uint64_t readAt);
-    void HandleReply();
+    ReplyJudgement JudgeReply();
+    void HandleReply(const ReplyJudgement& judgement);
+    void NoteDamagedReply(uint8_t letter);
     // Appends "%s - " plus the message formatted printf-style, stamped now.
     void LogStamped(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
@@ -107,6 +115,11 @@ private:
     void StepProgress();
     void OnBlockRead();
     void OnBlockWritten();
+    void AfterLastBlock(char letter);
+    void StartListening();
+    void ListenTick();
+    void OnShifted();
+    void EndBaseOperation();
     void OnObjectRead();
     void ShowObjectReply();
     void OnWriteCheck();
@@ -126,4 +139,15 @@ private:
     uint64_t rxStartedAt = 0; // where on the line the "~" of the telegram being assembled was read
     int progressMaximum = 100;
     int progressPosition = 0;
+
+    // The end of a base operation: after its last block, or once its answers turned
+    // out shifted, it listens until the line has been quiet for a while. Nothing
+    // is sent meanwhile; only the closing line and the outcome wait.
+    bool listening = false;
+    bool shifted = false;
+    uint16_t quietTicksLeft = 0;
+    uint16_t listenedTicks = 0;
+    uint16_t ticksSinceWrite = 0;     // since the request on the line was last written
+    uint16_t slowestAnswerTicks = 0;  // the most ticksSinceWrite at an answer taken
+    uint16_t lastAnswerWaitTicks = 0; // replyWaitTicks at the last answer taken
 };

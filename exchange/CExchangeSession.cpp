@@ -114,10 +114,10 @@ void CExchangeSession::OnWriteSetup(const SetupOperands& operands) {
 void CExchangeSession::AnswerOverwrite(bool overwrite) {
     if (!exchange.Vars().confirmOpen)
         return;
-    // An OK sends the write first, so that what the link held meanwhile counts as
-    // read before it.
-    exchange.AnswerOverwrite(overwrite);
+    // What the link held meanwhile joins what the engine holds, to be handled before
+    // anything the answer writes: it was on the line before that.
     link.ReleaseReceived();
+    exchange.AnswerOverwrite(overwrite);
 }
 
 void CExchangeSession::ExchangeTick() {

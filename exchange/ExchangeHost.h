@@ -10,6 +10,9 @@ enum class Outcome {
     Completed, // its last reply was taken
     NoAnswer,  // given up: "Нет связи с ПЦН"
     Declined,  // the operator did not allow the overwrite
+    // A base operation's answers did not pair with its requests: a read is not
+    // complete, a write is not confirmed.
+    Shifted,
 };
 
 // What the exchange engine does to the world outside the core, and what it knows

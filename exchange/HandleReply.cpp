@@ -6,11 +6,24 @@
 
 using enum ExchangeState;
 
+ReplyJudgement CExchange::JudgeReply() {
+    if (vars.exchangeState == Idle)
+        return {ReplyVerdict::Dropped, "no operation"};
+    const ReplyJudgement judgement = pairing.Judge(assembler.rxTelegram, rxStartedAt);
+    if (judgement.verdict == ReplyVerdict::Taken) {
+        slowestAnswerTicks = std::max(slowestAnswerTicks, ticksSinceWrite);
+        lastAnswerWaitTicks = vars.replyWaitTicks;
+    }
+    return judgement;
+}
+
 // A reply that the state does not accept, or that is not the answer to the
 // request on the line (see CReplyPairing), is ignored: nothing is logged, stored or
 // sent, and the wait for the answer goes on.
-void CExchange::HandleReply() {
-    if (vars.exchangeState == Idle || !pairing.Take(assembler.rxTelegram, rxStartedAt))
+void CExchange::HandleReply(const ReplyJudgement& judgement) {
+    if (judgement.verdict == ReplyVerdict::Shifted)
+        OnShifted();
+    if (judgement.verdict != ReplyVerdict::Taken)
         return;
     switch (vars.exchangeState) {
     case ReadBase:
@@ -58,12 +71,8 @@ void CExchange::OnBlockRead() {
     if (firstBlock)
         LogStamped("Установлена связь с ПЦН");
     StepProgress();
-    if (lastBlock) {
-        LogStamped("База объектов прочитана из ПЦН, принято %03d объектов",
-                   vars.blockIndex * objectsPerBlock);
-        objectBase.deviceBaseComplete = 1;
-        End(Outcome::Completed);
-    }
+    if (lastBlock)
+        AfterLastBlock('R');
 }
 
 void CExchange::OnBlockWritten() {
@@ -78,12 +87,90 @@ void CExchange::OnBlockWritten() {
     if (firstBlock)
         LogStamped("Установлена связь с ПЦН");
     StepProgress();
-    if (lastBlock) {
+    if (lastBlock)
+        AfterLastBlock('W');
+}
+
+// Every answer from a console known to echo the block carried its block in byte 2.
+// From any other an answer may have been taken for the wrong block, and then the
+// console still owes one: the operation listens for it before it ends.
+void CExchange::AfterLastBlock(char letter) {
+    if (pairing.EchoesBlock(letter))
+        EndBaseOperation();
+    else
+        StartListening();
+}
+
+// As long as the slowest answer of the operation took, and a little longer:
+// whatever answers the console still owes come at its pace.
+void CExchange::StartListening() {
+    listening = true;
+    listenedTicks = 0;
+    quietTicksLeft = std::min<uint16_t>(
+        giveUpTicks, std::max<uint16_t>(minListenTicks, slowestAnswerTicks + listenMarginTicks));
+    // An answer owed to a repeat may have been taken for the next block: the last
+    // request's own answer may then come as long as a console may take to answer.
+    if (pairing.MayHaveTakenOwed() && giveUpTicks - lastAnswerWaitTicks > quietTicksLeft)
+        quietTicksLeft = uint16_t(giveUpTicks - lastAnswerWaitTicks);
+    vars.replyWaitTicks = 0;
+    pairing.OnAskingDone();
+}
+
+// The operation asks nothing more once its answers turned out shifted; it waits
+// until the console has sent what it owes, so that the next operation does not
+// take that for its own answers.
+void CExchange::OnShifted() {
+    shifted = true;
+    const uint16_t listenedBefore = listenedTicks;
+    StartListening();
+    listenedTicks = listenedBefore;
+}
+
+void CExchange::ListenTick() {
+    ++listenedTicks;
+    if (quietTicksLeft > 0)
+        --quietTicksLeft;
+    // A telegram under way is heard out; the receive time-out ends it if need be.
+    const bool quiet = quietTicksLeft == 0 && assembler.rxCount == 0;
+    if (quiet || listenedTicks >= giveUpTicks)
+        EndBaseOperation();
+}
+
+void CExchange::EndBaseOperation() {
+    listening = false;
+    const bool read = vars.exchangeState == ReadBase;
+    if (shifted) {
+        vars.linkReported = 0;
+        SetProgressPos(0);
+        vars.progressTicks = 0;
+        if (read) {
+            objectBase.deviceBaseComplete = 0;
+            LogStamped("Ответы ПЦН не совпали с запросами, база объектов не прочитана");
+        } else {
+            // Every block up to the one on the line when the shift showed went out.
+            const int blocksSent = std::min(vars.blockIndex + 1, int(blockCount));
+            LogStamped("Ответы ПЦН не совпали с запросами, запись базы не подтверждена: "
+                       "передано %03d объектов",
+                       blocksSent * objectsPerBlock);
+        }
+        End(Outcome::Shifted);
+        return;
+    }
+    if (read) {
+        LogStamped("База объектов прочитана из ПЦН, принято %03d объектов",
+                   vars.blockIndex * objectsPerBlock);
+        objectBase.deviceBaseComplete = 1;
+    } else {
         LogStamped("База объектов записана в ПЦН, передано %03d объектов",
                    vars.blockIndex * objectsPerBlock);
         vars.linkReported = 0;
-        End(Outcome::Completed);
     }
+    End(Outcome::Completed);
+}
+
+void CExchange::NoteDamagedReply(uint8_t letter) {
+    if (vars.exchangeState != Idle && pairing.OnDamagedReply(letter, rxStartedAt))
+        OnShifted();
 }
 
 void CExchange::OnObjectRead() {

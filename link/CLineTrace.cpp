@@ -28,8 +28,20 @@ void CLineTrace::TelegramWritten(const Telegram& telegram) {
     Write("tx " + HexBytes(telegram.data(), telegram.size()));
 }
 
-void CLineTrace::ByteReceived(uint8_t byte, uint16_t rxCountBefore, RxResult result) {
-    WriteGroups(splitter.OnByte(byte, rxCountBefore, result));
+void CLineTrace::ByteReceived(uint8_t byte, uint16_t rxCountBefore, RxResult result,
+                              const char* dropReason) {
+    std::vector<RxTraceGroup> groups = splitter.OnByte(byte, rxCountBefore, result);
+    if (!dropReason || !*dropReason || result != RxResult::Accepted) {
+        WriteGroups(groups);
+        return;
+    }
+    // The telegram this byte completed comes last, after what its start mark ended.
+    const RxTraceGroup dropped = std::move(groups.back());
+    groups.pop_back();
+    WriteGroups(groups);
+    const char letter = dropped.bytes.size() > 1 ? char(dropped.bytes[1]) : '?';
+    Write("rx " + HexBytes(dropped.bytes.data(), dropped.bytes.size()) + "  dropped " + letter +
+          ": " + dropReason);
 }
 
 void CLineTrace::ReceiveTimedOut() {

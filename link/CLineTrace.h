@@ -17,6 +17,7 @@
 //      0.000 open COM1 /dev/ttyUSB0 at 2024-05-14T14:49:33.120+02:00
 //      1.204 tx 7E 52 00 30 ... 19 0D 0A
 //    118.733 rx 7E 42 00 ... 0D 0A  accepted B
+//    227.040 rx 7E 42 00 ... 0D 0A  dropped B: copy of the previous answer
 //
 // It only watches: it is told what was written and what the receive assembler
 // did with each byte, and never changes what goes on the line or when. Where
@@ -35,7 +36,10 @@ public:
     void TelegramWritten(const Telegram& telegram);
 
     // For each received byte: the assembler's rxCount before it and its result.
-    void ByteReceived(uint8_t byte, uint16_t rxCountBefore, RxResult result);
+    // A valid telegram that answers nothing asked comes with why: it is traced as
+    // "dropped B: <dropReason>" instead of "accepted B".
+    void ByteReceived(uint8_t byte, uint16_t rxCountBefore, RxResult result,
+                      const char* dropReason = nullptr);
     // CheckRxGap dropped a partly received telegram.
     void ReceiveTimedOut();
     // The bytes of one read from the port have all been handed over.

@@ -77,7 +77,8 @@ std::vector<uint8_t> CSimConsole::Answer(const Telegram& request) {
         reply[1] = static_cast<uint8_t>(faults.replyLetter);
         FrameTelegram(reply);
     }
-    if (faults.badChecksum)
+    ++repliesSent;
+    if (faults.badChecksum || repliesSent == faults.damagedReply)
         reply[telegramChecksumAt] ^= 0x5A;
     if (faults.badLineEnd) {
         reply[24] = 0x0A;
@@ -124,7 +125,9 @@ bool CSimConsole::BuildReply(const Telegram& request, Telegram& reply) {
             }
         }
         reply = BlankTelegram('B');
-        reply[2] = static_cast<uint8_t>(faults.blockByte2 < 0 ? block : faults.blockByte2);
+        const bool fixed = faults.blockByte2 >= 0 &&
+                           (faults.blockByte2Only == 0 || faults.blockByte2Only == request[1]);
+        reply[2] = static_cast<uint8_t>(fixed ? faults.blockByte2 : block);
         for (int i = 0; i < 10; ++i) {
             const Object object = known ? base[10 * block + i + 1] : Object{};
             reply[3 + 2 * i] = object.byte1;

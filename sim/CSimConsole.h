@@ -30,6 +30,8 @@ struct SimFaults {
     bool paced = false;        // output at the real speed of 2400 baud (CSimPty)
     SimFlood flood = SimFlood::None; // sent between replies, without end (CSimPty)
     int blockByte2 = -1;             // byte 2 of every "B" reply; -1: the block asked for
+    char blockByte2Only = 0;         // with blockByte2: only in replies to this letter (R or W)
+    int damagedReply = 0;            // the n-th reply (counted from 1) has a wrong checksum
     // The n-th request received (counted from 1; 0: none) keeps the console busy for
     // holdUpMs; then it answers that request and every one sent meanwhile, in order
     // (carried out by CSimPty).
@@ -89,5 +91,6 @@ private:
     CRxAssembler assembler;
     Telegram lastRequest{};
     int copies = 0; // copies of lastRequest received in a row since the last answer
+    int repliesSent = 0;
     int chatterTurn = 0;
 };

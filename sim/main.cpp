@@ -42,7 +42,9 @@ const char* const usage =
     "  --delay MS           wait MS milliseconds before each reply\n"
     "  --hold-up N,SEC      be busy for SEC seconds on the N-th request, then answer it\n"
     "                       and every request sent meanwhile, in order\n"
-    "  --fixed-index N      put N in byte 2 of every \"B\" reply instead of the block index\n"
+    "  --fixed-index N[:L]  put N in byte 2 of every \"B\" reply instead of the block index;\n"
+    "                       with :R or :W only in the replies to that request letter\n"
+    "  --damage-reply N     the N-th reply (counted from 1) carries a wrong checksum\n"
     "  --flood KIND         send without end between replies, as fast as the line\n"
     "                       takes it: noise (bytes outside telegrams), telegrams\n"
     "                       (each with a wrong checksum) or mixed (telegrams damaged\n"
@@ -156,8 +158,16 @@ int main(int argc, char** argv) {
             faults.holdUpRequest = request;
             faults.holdUpMs = seconds * 1000;
         } else if (option == "--fixed-index") {
-            if (!needsValue() || !ToInt(value, 0, 255, faults.blockByte2))
-                return Fail("--fixed-index needs a number from 0 to 255");
+            const std::string text = needsValue() ? value : "";
+            const std::size_t colon = text.find(':');
+            const std::string letter = colon == std::string::npos ? "" : text.substr(colon + 1);
+            if (!ToInt(text.substr(0, colon).c_str(), 0, 255, faults.blockByte2) ||
+                (colon != std::string::npos && letter != "R" && letter != "W"))
+                return Fail("--fixed-index needs a number from 0 to 255, then :R or :W if any");
+            faults.blockByte2Only = letter.empty() ? 0 : letter[0];
+        } else if (option == "--damage-reply") {
+            if (!needsValue() || !ToInt(value, 1, 1000000, faults.damagedReply))
+                return Fail("--damage-reply needs a reply number from 1");
         } else if (option == "--delay") {
             if (!needsValue() || !ToInt(value, 0, 60000, faults.replyDelayMs))
                 return Fail("--delay needs milliseconds from 0 to 60000");

@@ -100,6 +100,7 @@ private slots:
                            "--delay",
                            "--hold-up",
                            "--fixed-index",
+                           "--damage-reply",
                            "--flood",
                            "-h",
                            "--help",

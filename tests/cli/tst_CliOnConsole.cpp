@@ -572,6 +572,28 @@ private slots:
         QVERIFY(cli.err.contains(QStringLiteral("Нет связи с ПЦН")));
     }
 
+    // Busy on block 5 for 9 s, the console then answers all it was sent. A new process
+    // retrying at once fails and writes no file; the next one reads the base.
+    void retriedReadInANewProcess() {
+        SimFaults busy;
+        busy.holdUpRequest = 6;
+        busy.holdUpMs = 9000;
+        sim->SetFaults(busy);
+        for (const char* closing :
+             {"Нет связи с ПЦН", "не совпали с запросами, база объектов не прочитана",
+              "База объектов прочитана из ПЦН"}) {
+            QProcess cli;
+            StartProgram(cli, {"read-base", "{read}"});
+            QVERIFY(cli.waitForFinished(30000));
+            const bool read = QByteArray(closing).startsWith("База");
+            QVERIFY2(cli.readAllStandardError().contains(closing), closing);
+            QCOMPARE(cli.exitCode(), read ? 0 : 2);
+            QFile file(dir.filePath(QStringLiteral("read")));
+            QCOMPARE(file.open(QIODevice::ReadOnly), read);
+            QVERIFY(!read || file.readAll() == SimBaseFile(*sim, false));
+        }
+    }
+
     // A reply with a bad checksum, then one cut short, then a good one: each
     // request and what came back, in order, with the receive verdict.
     void traceOfARead() {

@@ -54,6 +54,7 @@ int RunUntilIdle(E2eRig& rig) {
 class TestPairingLine : public QObject {
     Q_OBJECT
 private slots:
+    void givenUpReadRetried_data();
     void givenUpReadRetried();
     void writeAfterGivenUpRead();
     void requestsAsAsked_data();
@@ -61,9 +62,16 @@ private slots:
     void portChangeForgetsEcho();
 };
 
+void TestPairingLine::givenUpReadRetried_data() {
+    QTest::addColumn<bool>("portPicked"); // between the two: the echo is forgotten
+    QTest::newRow("same port") << false;
+    QTest::newRow("port picked again") << true;
+}
+
 // Busy for 7 s on block 5, then the console answers everything it was sent; the
 // operator presses "Read Base" again as soon as the program gives up.
 void TestPairingLine::givenUpReadRetried() {
+    QFETCH(bool, portPicked);
     E2eRig rig;
     rig.sim.WithConsole([](CSimConsole& console) {
         for (int k = 1; k <= CSimConsole::objectCount; ++k)
@@ -75,10 +83,23 @@ void TestPairingLine::givenUpReadRetried() {
     QTRY_COMPARE_WITH_TIMEOUT(rig.LastMessage(), QString("Нет связи с ПЦН"), giveUpTimeout);
     QCOMPARE(Requests(rig), Blocks('R').mid(0, 5) + QStringList({"R5", "R5", "R5"}));
 
+    if (portPicked) { // the read fails: nothing tells the late answers from the new
+        auto& ports = rig.Find<QComboBox>("port");
+        for (const int index : {ports.count() - 1, 0}) { // "OFF", then COM1
+            ports.setCurrentIndex(index);
+            emit ports.activated(index);
+        }
+        rig.Click("Read Base");
+        RunUntilIdle(rig);
+        QCOMPARE(rig.LastMessage(),
+                 QString("Ответы ПЦН не совпали с запросами, база объектов не прочитана"));
+        QCOMPARE(rig.objectBase.deviceBaseComplete, 0);
+    }
+    const std::size_t retriedFrom = rig.sim.Requests().size();
     rig.Click("Read Base");
     RunUntilIdle(rig);
     QCOMPARE(rig.LastMessage(), QString("База объектов прочитана из ПЦН, принято 600 объектов"));
-    QStringList retried = Requests(rig, 8);
+    QStringList retried = Requests(rig, retriedFrom);
     retried.removeDuplicates(); // block 0 is repeated if the console is still busy
     QCOMPARE(retried, Blocks('R'));
     rig.sim.WithConsole([&](CSimConsole& console) {
@@ -177,11 +198,11 @@ void TestPairingLine::portChangeForgetsEcho() {
     E2eRig rig;
     rig.Click("Read Base");
     RunUntilIdle(rig);
-    QVERIFY(rig.View().Session().Exchange().Pairing().ConsoleEchoesBlock());
+    QVERIFY(rig.View().Session().Exchange().Pairing().EchoesBlock('R'));
     auto& ports = rig.Find<QComboBox>("port");
     ports.setCurrentIndex(ports.count() - 1); // "OFF"
     emit ports.activated(ports.currentIndex());
-    QVERIFY(!rig.View().Session().Exchange().Pairing().ConsoleEchoesBlock());
+    QVERIFY(!rig.View().Session().Exchange().Pairing().EchoesBlock('R'));
 }
 
 KELVARIN_TEST_MAIN(TestPairingLine)

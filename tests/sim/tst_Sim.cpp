@@ -102,6 +102,10 @@ void TestSim::readBlock() {
     }
     console.faults.blockByte2 = 0;
     QCOMPARE(OnlyReply(Send(console, Request('R', {3})))[2], 0);
+    // A constant in the answers to one letter only.
+    console.faults.blockByte2Only = 'W';
+    QCOMPARE(OnlyReply(Send(console, Request('R', {3})))[2], 3);
+    QCOMPARE(OnlyReply(Send(console, FramedTelegram('W', {3})))[2], 0);
 }
 
 void TestSim::writeBlock() {
@@ -277,6 +281,11 @@ void TestSim::answerOnlySecondCopy() {
     // Another request starts the count again.
     QVERIFY(Send(console, Request('C', {0, 1})).empty());
     QCOMPARE(OnlyReply(Send(console, Request('C', {0, 1})))[1], 'O');
+    // Only the reply named is damaged.
+    CSimConsole damaging;
+    damaging.faults.damagedReply = 2;
+    for (const bool damaged : {false, true, false})
+        QCOMPARE(Assemble(Send(damaging, request)).rejected.size(), std::size_t(damaged));
 }
 
 void TestSim::chatterBetweenReplies() {

@@ -84,6 +84,7 @@ private:
     bool answerOk = false;
     int answersGiven = 0;
     bool lastAnswerOk = false;
+    std::size_t writtenAtStart = 0;
 
     // What the operation was started with.
     QByteArray context;
@@ -128,7 +129,11 @@ void CoreSoak::Pump() {
     for (;;) {
         if (requestsSeen < host.written.size()) {
             const Telegram& request = host.written[requestsSeen++];
-            Schedule(console.Receive(request.data(), request.size()));
+            std::vector<uint8_t> reply = console.Receive(request.data(), request.size());
+            // A repeat that comes while the answer is on its way is answered by it.
+            const bool repeat = requestsSeen > 1 && request == host.written[requestsSeen - 2];
+            if (!repeat || line.empty())
+                Schedule(std::move(reply));
             continue;
         }
         if (!line.empty() && line.front().due <= now) {
@@ -248,6 +253,7 @@ void CoreSoak::RunOperation(int index) {
     ++tally.started[operation];
 
     host.log.clear();
+    writtenAtStart = host.written.size();
     asksAtStart = host.askCount;
     const uint64_t start = now;
     const int requests = operation <= OpWriteBase ? blockCount : operation == OpWriteNumber ? 2 : 1;
@@ -337,6 +343,17 @@ void CoreSoak::CheckOutcome(Operation operation, const QString& closing) {
     if (closing == noLink) {
         ++tally.gaveUp;
         answersGiven = 0;
+        return;
+    }
+    if (closing.startsWith("Ответы ПЦН не совпали с запросами")) {
+        // Only from a console that answered a request twice: all of them, or one and its repeat.
+        const bool repeated =
+            std::adjacent_find(host.written.begin() + std::ptrdiff_t(writtenAtStart),
+                               host.written.end()) != host.written.end();
+        QVERIFY2(console.faults.answerTwice || repeated, context + " shifted without a cause");
+        QVERIFY2(operation == OpWriteBase ||
+                     (operation == OpReadBase && !objectBase.deviceBaseComplete),
+                 context);
         return;
     }
     QVERIFY2(!AnswersNever(console.faults, replyLetters[operation]),
