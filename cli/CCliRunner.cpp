@@ -140,9 +140,12 @@ void CCliRunner::OnFinished(Outcome outcome) {
             options.command == CliCommand::WriteBase ? QStringLiteral("the write is not confirmed")
             : options.command == CliCommand::VerifyBase ? QStringLiteral("nothing was compared")
                                                         : QStringLiteral("nothing was saved");
-        Fail(exitNoAnswer, QStringLiteral("the console's answers did not pair with the requests "
-                                          "(it answered an earlier request, or one twice); ") +
-                               consequence);
+        QJsonObject fields;
+        Fail(exitNoAnswer,
+             QStringLiteral("the console's answers did not pair with the requests (it answered "
+                            "an earlier request, or one twice); ") +
+                 consequence + ObjectsTaken(fields),
+             fields);
         return;
     }
     case Outcome::Completed:
