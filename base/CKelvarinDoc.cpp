@@ -1,6 +1,7 @@
 #include "base/CKelvarinDoc.h"
 
 #include "base/BaseFileCodec.h"
+#include "base/FileTableFiles.h"
 #include "base/NativePath.h"
 #include "base/SafeSave.h"
 
@@ -119,10 +120,8 @@ bool CKelvarinDoc::LoadBase(const QByteArray& data) {
 bool CKelvarinDoc::StoreBase(const QString& path) {
     // Written beside the target and renamed over it, so a failed save never leaves a
     // truncated base file behind.
-    const BaseFileBytes bytes = EncodeBaseFile(objectBase.deviceTable);
     QString error;
-    if (!SaveFileSafely(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                        &error)) {
+    if (!SaveBaseFileBytes(path, EncodeBaseFile(objectBase.deviceTable), error)) {
         ReportFileError(Report::CannotWrite, path, error);
         return false;
     }

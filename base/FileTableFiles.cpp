@@ -56,8 +56,11 @@ QString ObjectListFaultText(const std::vector<ObjectListFault>& faults, qsizetyp
     return lines.join(QLatin1Char('\n'));
 }
 
-bool SaveFileTable(const QString& path, const ObjectTable& fileTable, QString& error) {
-    const BaseFileBytes bytes = FileTableBaseFile(fileTable);
+bool SaveBaseFileBytes(const QString& path, const BaseFileBytes& bytes, QString& error) {
     return SaveFileSafely(
         path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &error);
+}
+
+bool SaveFileTable(const QString& path, const ObjectTable& fileTable, QString& error) {
+    return SaveBaseFileBytes(path, FileTableBaseFile(fileTable), error);
 }

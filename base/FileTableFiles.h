@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/BaseFileCodec.h"
 #include "base/ObjectBase.h"
 #include "base/ObjectCsv.h"
 
@@ -28,6 +29,8 @@ bool ReadObjectCsvFile(const QString& path, ObjectList& list, QString& error);
 // why"), the first maxLines of them and then how many more there are.
 QString ObjectListFaultText(const std::vector<ObjectListFault>& faults, qsizetype maxLines);
 
-// fileTable as the base file FileTableBaseFile makes of it, saved as every base file is:
-// beside path and renamed over it.
+// A base file's bytes saved as every base file is: beside path and renamed over it.
+bool SaveBaseFileBytes(const QString& path, const BaseFileBytes& bytes, QString& error);
+
+// fileTable as the base file FileTableBaseFile makes of it, saved as above.
 bool SaveFileTable(const QString& path, const ObjectTable& fileTable, QString& error);

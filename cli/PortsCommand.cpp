@@ -130,13 +130,8 @@ CliResult RunPorts(const CliOptions& options, CFrontEndStart& start) {
     QStringList extraDevices;
     QString error;
     if (options.demo) {
-        if (!start.StartDemo(mapping, error)) {
-            // The message names the program already; the JSON object need not.
-            CliResult failure = CommandFailure(options, exitPortFailed,
-                                               error.section(QStringLiteral(": "), 1).trimmed());
-            failure.err = error;
-            return failure;
-        }
+        if (!start.StartDemo(mapping, error))
+            return StartFailure(options, exitPortFailed, error);
     } else if (!options.port.isEmpty()) {
         PortChoice choice;
         ChoosePort(options.port, choice, error);

@@ -176,6 +176,13 @@ CliResult CommandFailure(const CliOptions& options, int exitCode, const QString&
     return CommandOutcome(options, exitCode, {}, {}, why);
 }
 
+CliResult StartFailure(const CliOptions& options, int exitCode, const QString& message) {
+    CliResult failure =
+        CommandFailure(options, exitCode, message.section(QStringLiteral(": "), 1).trimmed());
+    failure.err = message;
+    return failure;
+}
+
 QString JsonLine(const QJsonObject& object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }

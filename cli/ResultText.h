@@ -29,6 +29,10 @@ CliResult CommandOutcome(const CliOptions& options, int exitCode, const QString&
                          const QJsonObject& fields, const QString& why = {});
 // A failure before anything is printed: why, and the JSON object saying so.
 CliResult CommandFailure(const CliOptions& options, int exitCode, const QString& why);
+// A failure at start (a log or trace file, the demo console) whose message names the
+// program already ("kelvarin-cli: ..."): standard error gets it as it is, the JSON
+// object only why.
+CliResult StartFailure(const CliOptions& options, int exitCode, const QString& message);
 
 // "007  034.012  learned" (or "not learned").
 QString ObjectLine(int objectNumber, uint8_t byte1, uint8_t byte2);

@@ -58,10 +58,9 @@ int RunOnConsole(const CliOptions& options, CObjectBase& objectBase, PortChoice&
         QString error;
         if (!start.StartDemo(port.mapping, error)) {
             start.WriteHeader(operation, {}, {});
-            PrintTo(stderr, error);
-            PrintTo(stdout, CommandFailure(options, exitPortFailed,
-                                           error.section(QStringLiteral(": "), 1).trimmed())
-                                .out);
+            const CliResult failure = StartFailure(options, exitPortFailed, error);
+            PrintTo(stderr, failure.err);
+            PrintTo(stdout, failure.out);
             return exitPortFailed;
         }
         port.portName = demoPortName;
@@ -115,13 +114,8 @@ CliResult RunCommand(CliOptions options, const QString& operation) {
     // Either file that cannot be opened ends the program before the port is touched.
     CFrontEndStart start(QStringLiteral("kelvarin-cli"));
     QString error;
-    if (!start.OpenFiles(options.logFilePath, options.traceFilePath, error)) {
-        // The message names the program already; the JSON object need not.
-        CliResult failure =
-            CommandFailure(options, exitUsage, error.section(QStringLiteral(": "), 1).trimmed());
-        failure.err = error;
-        return failure;
-    }
+    if (!start.OpenFiles(options.logFilePath, options.traceFilePath, error))
+        return StartFailure(options, exitUsage, error);
     if (console)
         return {RunOnConsole(options, objectBase, port, start, operation), {}, {}};
     // Commands without a console have no port for the header.

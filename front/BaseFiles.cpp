@@ -93,12 +93,8 @@ bool SaveBaseFile(const QString& path, const CObjectBase& objectBase, bool repla
     error = CKelvarinDoc::IncompleteBaseRefusal(objectBase);
     if (error.isEmpty())
         error = SaveRefusal(path, replace, runFiles);
-    if (!error.isEmpty())
-        return false;
-    const BaseFileBytes bytes = EncodeBaseFile(objectBase.deviceTable);
-    return SaveFileSafely(
-        path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())),
-        &error);
+    return error.isEmpty() &&
+           SaveBaseFileBytes(path, EncodeBaseFile(objectBase.deviceTable), error);
 }
 
 bool SaveFileTableFile(const QString& path, const ObjectTable& fileTable, bool replace,

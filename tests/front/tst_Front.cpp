@@ -1,4 +1,5 @@
 #include "common/CoreTestMain.h"
+#include "common/FileIdentity.h"
 
 #include "base/BaseFileCodec.h"
 #include "base/FileTableEdit.h"
@@ -63,19 +64,6 @@ CPortMapping MapCom1(const std::string& path) {
 constexpr uid_t nobody = 65534;
 bool AsRoot() {
     return ::geteuid() == 0;
-}
-
-// The file a path leads to, told apart from any other put there: kind, inode and
-// time of the last change. Empty when there is none.
-QString Identity(const QByteArray& path) {
-    struct stat status {};
-    if (::stat(path.constData(), &status) != 0)
-        return {};
-    return QStringLiteral("%1 %2 %3.%4")
-        .arg(status.st_mode & S_IFMT)
-        .arg(status.st_ino)
-        .arg(status.st_mtim.tv_sec)
-        .arg(status.st_mtim.tv_nsec);
 }
 
 QByteArray BaseBytes(uint8_t seed) {
