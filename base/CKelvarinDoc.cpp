@@ -85,14 +85,13 @@ CKelvarinDoc::SaveResult CKelvarinDoc::SaveDocument(const QString& path) {
     return SaveResult::Saved;
 }
 
-CKelvarinDoc::SaveResult CKelvarinDoc::SaveFileBase(const QString& path,
-                                                    const FileTableSave& save) {
+CKelvarinDoc::SaveResult CKelvarinDoc::SaveFileBase(const QString& path) {
     if (objectBase.fileBaseLoaded != 1) {
         Tell(Report::SaveRefused, noFileBaseText);
         return SaveResult::Refused;
     }
     QString error;
-    if (!save(objectBase.fileTable, error)) {
+    if (!SaveFileTable(path, objectBase.fileTable, error)) {
         ReportFileError(Report::CannotWrite, path, error);
         return SaveResult::Failed;
     }

@@ -5,8 +5,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 // The document: the bridge between the object tables and base files. It keeps
 // only its path; all base data lives in CObjectBase. What an open or a save did
 // is reported as it happens, for the front end to tell the operator.
@@ -33,11 +31,9 @@ public:
     OpenResult OpenDocument(const QString& path);
     // Saving the device table as File > Save / Save As do after their dialogs.
     SaveResult SaveDocument(const QString& path);
-    // Saving the file table, as it has been loaded and edited, as a base file: save
-    // writes it to path, or says why not in its error. The document then names that
-    // file, as after any save.
-    using FileTableSave = std::function<bool(const ObjectTable& fileTable, QString& error)>;
-    SaveResult SaveFileBase(const QString& path, const FileTableSave& save);
+    // Saving the file table, as it has been loaded and edited, as a base file. The
+    // document then names that file, as after any save.
+    SaveResult SaveFileBase(const QString& path);
     // Whether path is the document's file, under any spelling of it.
     bool IsOpen(const QString& path) const;
 

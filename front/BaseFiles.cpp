@@ -123,9 +123,11 @@ CKelvarinDoc::SaveResult SaveDocumentFile(CKelvarinDoc& doc, const QString& path
 
 CKelvarinDoc::SaveResult SaveFileBaseFile(CKelvarinDoc& doc, const QString& path,
                                           const QList<RunFile>& runFiles) {
-    return doc.SaveFileBase(path, [&](const ObjectTable& fileTable, QString& error) {
-        return SaveFileTableFile(path, fileTable, true, runFiles, error);
-    });
+    const QString refusal = RunFileRefusal(path, runFiles);
+    if (refusal.isEmpty())
+        return doc.SaveFileBase(path);
+    doc.ReportFileError(CKelvarinDoc::Report::CannotWrite, path, refusal);
+    return CKelvarinDoc::SaveResult::Failed;
 }
 
 QString MakeFolder(const QString& path) {

@@ -590,15 +590,12 @@ void TestKelvarinDoc::readObjectCsv() {
 // The file column as it is, cut to what reaches the console, under the document's name.
 void TestKelvarinDoc::saveFileBase() {
     const QString path = FilePath("prepared");
-    const auto save = [&path](const ObjectTable& table, QString& error) {
-        return SaveFileTable(path, table, error);
-    };
-    QCOMPARE(doc->SaveFileBase(path, save), CKelvarinDoc::SaveResult::Refused);
+    QCOMPARE(doc->SaveFileBase(path), CKelvarinDoc::SaveResult::Refused);
     QVERIFY(!QFile::exists(path));
 
     base->fileTable = MarkedTable();
     base->fileBaseLoaded = 1;
-    QCOMPARE(doc->SaveFileBase(path, save), CKelvarinDoc::SaveResult::Saved);
+    QCOMPARE(doc->SaveFileBase(path), CKelvarinDoc::SaveResult::Saved);
     ObjectTable expected{};
     for (int n = 1; n <= objectCount; ++n)
         expected[n] = {n, (1000 + n) & 0xFF, (2000 + n) & 0xFF};
